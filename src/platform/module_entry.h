@@ -1,0 +1,30 @@
+// The module's own load and unload notifications and its export decoration.
+//
+// The platform delivers the notifications: DllMain on Windows (process attach and
+// detach), a constructor/destructor pair of the shared object on POSIX. The module
+// layer defines the two functions.
+#ifndef TOVARO_PLATFORM_MODULE_ENTRY_H_
+#define TOVARO_PLATFORM_MODULE_ENTRY_H_
+
+#if defined(_WIN32)
+#define TOVARO_EXPORT extern "C" __declspec(dllexport)
+#define TOVARO_CDECL __cdecl
+#else
+#define TOVARO_EXPORT extern "C" __attribute__((visibility("default")))
+#define TOVARO_CDECL
+#endif
+
+namespace platform {
+
+// The module's handle (HINSTANCE on Windows), as recorded at attach.
+using ModuleHandle = void*;
+
+// Defined by the module. Called once when the module is mapped into the process.
+void OnModuleAttach(ModuleHandle handle);
+// Defined by the module. Called once when the module is unmapped. While it runs,
+// the loader may hold its lock (Windows): see WorkerThread::WaitForEnd.
+void OnModuleDetach();
+
+}  // namespace platform
+
+#endif  // TOVARO_PLATFORM_MODULE_ENTRY_H_

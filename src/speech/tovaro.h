@@ -1,0 +1,73 @@
+// CTovaro, the plug-in: queue commands for scripts and a worker thread that sends
+// each queued utterance to the speech server.
+//
+// Owned by the module (one instance per process). The host's thread calls every
+// virtual operation; the worker thread runs RunWorker. They share the talk queue,
+// guarded by `queueLock`, which either side holds only for the queue operation
+// itself, never during network I/O. The queue maximum and the thread are written
+// on the host's thread only; the worker reads `running` without the lock.
+#ifndef TOVARO_SPEECH_TOVARO_H_
+#define TOVARO_SPEECH_TOVARO_H_
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+
+#include "platform/event.h"
+#include "platform/lock.h"
+#include "platform/network.h"
+#include "platform/thread.h"
+#include "platform/thread_annotations.h"
+#include "saori/saori_base.h"
+#include "speech/talk_entry.h"
+
+namespace speech {
+
+// How long OnUnload waits for the worker before it ends it by force.
+constexpr unsigned kWorkerStopTimeoutMs = 60000;
+constexpr std::uint16_t kDefaultQueueMax = 255;
+
+class CTovaro : public saori::CSAORI {
+ public:
+  CTovaro() = default;
+  // Discards waiting entries. REQUIRES: OnUnload has run (or OnLoad never did).
+  ~CTovaro() override;
+
+  // Dispatches on Argument0 (AddQueue, ClearQueue, SetQueueMax, no case) and
+  // reports the queue length as Result and the queue maximum as Value0.
+  void Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& response) override;
+
+  // Starts the network library and the worker; always true.
+  bool OnLoad() override;
+  // Stops the worker (waiting at most kWorkerStopTimeoutMs), closes its handles,
+  // stops the network library and discards the queue; always true.
+  bool OnUnload() override;
+
+  // The queue commands; each sets the response's status.
+  virtual void AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& response);
+  virtual void ClearQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& response);
+  virtual void SetQueueMax(saori::CSAORIRequest& request,
+                           saori::CSAORIResponse& response);
+
+  // The worker loop; returns when `running` is found clear. Worker thread only.
+  void RunWorker();
+
+  // Snapshot of the queue for the dispatcher and tests. Takes the queue lock.
+  std::size_t QueueLength() TOVARO_EXCLUDES(queueLock);
+  std::uint16_t QueueMax() TOVARO_EXCLUDES(queueLock);
+
+ private:
+  platform::QueueLock queueLock;
+  std::atomic<bool> running{false};
+  std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
+  std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
+  platform::WakeEvent wakeEvent;
+  platform::WorkerThread workerThread;
+  // Wakes a worker blocked in a delivery when the instance is unloaded.
+  platform::DeliveryInterrupt deliveryInterrupt;
+  bool networkStarted = false;
+};
+
+}  // namespace speech
+
+#endif  // TOVARO_SPEECH_TOVARO_H_
