@@ -1,0 +1,53 @@
+// A stand-in speech server for tests: listens on 127.0.0.1 on a port chosen at run
+// time and records what each connection sends.
+//
+// Owned by the test; a background thread accepts. Packets() and WaitForPackets() may
+// be called from the test's thread at any time. Destruction stops the thread and
+// closes every socket.
+#ifndef TOVARO_TESTS_SUPPORT_TALK_LISTENER_H_
+#define TOVARO_TESTS_SUPPORT_TALK_LISTENER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+class TalkListener {
+ public:
+  enum class Mode {
+    kRecord,           // accept one connection after another, read each to its end
+    kNeverAccept,      // listen, keep the accept queue full: a new connect blocks
+    kAcceptNeverRead,  // accept and hold connections without reading
+    kCloseAtOnce,      // accept and close at once
+  };
+
+  explicit TalkListener(Mode mode = Mode::kRecord);
+  ~TalkListener();
+  TalkListener(const TalkListener&) = delete;
+  TalkListener& operator=(const TalkListener&) = delete;
+
+  std::uint16_t port() const;
+
+  // The bytes of every connection that has ended (peer closed), one string per
+  // connection, in the order they were accepted.
+  std::vector<std::string> Packets();
+  // Waits until at least `count` connections have ended or `timeoutMs` have passed;
+  // returns Packets().
+  std::vector<std::string> WaitForPackets(std::size_t count, unsigned timeoutMs);
+  // The number of connections accepted so far (all modes that accept).
+  std::size_t AcceptedCount();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A port on 127.0.0.1 where nothing listens at the moment of the call.
+std::uint16_t UnusedPort();
+
+}  // namespace test_support
+
+#endif  // TOVARO_TESTS_SUPPORT_TALK_LISTENER_H_
