@@ -37,8 +37,12 @@ class TalkListener {
   // Waits until at least `count` connections have ended or `timeoutMs` have passed;
   // returns Packets().
   std::vector<std::string> WaitForPackets(std::size_t count, unsigned timeoutMs);
-  // The number of connections accepted so far (all modes that accept).
+  // The number of connections accepted so far (all modes that accept). In
+  // kCloseAtOnce a connection is counted once it has been closed again.
   std::size_t AcceptedCount();
+  // Waits until at least `count` connections have been accepted or `timeoutMs` have
+  // passed; returns AcceptedCount().
+  std::size_t WaitForAccepted(std::size_t count, unsigned timeoutMs);
 
  private:
   struct Impl;
