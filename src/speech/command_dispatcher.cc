@@ -1,1 +1,58 @@
-// placeholder: to be written
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/code_page.h"
+#include "saori/saori_request.h"
+#include "saori/saori_response.h"
+#include "saori/text_conversion.h"
+#include "speech/tovaro.h"
+
+namespace speech {
+namespace {
+
+char16_t FoldAsciiCase(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+// Command names are ASCII, so only A-Z and a-z fold; every other unit must match.
+bool IsCommand(const saori::CSAORIRequest& request, const saori::WideString& name) {
+  if (request.arguments.empty()) return false;
+  const saori::WideString& word = request.arguments[0];
+  if (word.size() != name.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (FoldAsciiCase(word[i]) != FoldAsciiCase(name[i])) return false;
+  }
+  return true;
+}
+
+saori::WideString DecimalText(std::uint64_t number) {
+  return saori::MultiByteToWide(std::to_string(number).c_str(), platform::kCodePageUtf8);
+}
+
+}  // namespace
+
+void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& response) {
+  response.status = 400;
+  if (request.arguments.empty()) {
+    response.status = 200;
+  } else {
+    if (IsCommand(request, u"AddQueue")) AddQueue(request, response);
+    if (IsCommand(request, u"ClearQueue")) ClearQueue(request, response);
+    if (IsCommand(request, u"SetQueueMax")) SetQueueMax(request, response);
+  }
+
+  // Both numbers from one look at the queue, taken after the command: the worker
+  // may already have taken what was just added.
+  std::size_t length = 0;
+  std::uint16_t maximum = 0;
+  {
+    platform::QueueLockGuard guard(queueLock);
+    length = talkQueue.size();
+    maximum = queueMax;
+  }
+  response.result = DecimalText(length);
+  response.values.push_back(DecimalText(maximum));
+}
+
+}  // namespace speech
