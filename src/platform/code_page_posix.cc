@@ -1,1 +1,186 @@
-// placeholder: to be written
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "platform/code_page.h"
+#include "platform/iso2022jp.h"
+
+namespace platform {
+
+namespace {
+
+constexpr char kUtf8[] = "UTF-8";
+constexpr char kEucJp[] = "EUC-JP";
+
+// The iconv name of a code page; empty when we do not support it. ISO-2022-JP is
+// carried through EUC-JP by our own transform (see Decode/EncodeCodePage), so that
+// half-width katakana survive exactly as they do in the Windows build.
+std::string CharsetOf(CodePage codePage) {
+  switch (codePage) {
+    case kCodePageShiftJis:
+      return "CP932";
+    case kCodePageEucJp:
+    case kCodePageIso2022Jp:
+      return kEucJp;
+    case kCodePageUtf8:
+      return kUtf8;
+    case kCodePageOem: {
+      // The C locale names plain ASCII; we treat that as no code set at all.
+      const char* codeset = nl_langinfo(CODESET);
+      if (codeset == nullptr || *codeset == '\0' ||
+          std::strcmp(codeset, "ANSI_X3.4-1968") == 0) {
+        return kUtf8;
+      }
+      return codeset;
+    }
+    default:
+      return std::string();
+  }
+}
+
+const char* NativeUtf16() {
+  const char16_t probe = 1;
+  unsigned char first = 0;
+  std::memcpy(&first, &probe, 1);
+  return first == 1 ? "UTF-16LE" : "UTF-16BE";
+}
+
+class Converter {
+ public:
+  Converter(const std::string& to, const std::string& from)
+      : cd_(iconv_open(to.c_str(), from.c_str())) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Converts `size` bytes at `in` from one charset to another. Input that the source
+// charset does not allow, or that the target cannot hold, becomes `replacement` in
+// the output and the conversion goes on. `wideInput` says the input is UTF-16, whose
+// units are skipped whole (a surrogate pair as one character). Returns false only
+// when iconv does not know one of the charsets.
+bool Convert(const std::string& from, const std::string& to, const char* in,
+             std::size_t size, bool wideInput, const std::string& replacement,
+             std::string* result) {
+  Converter converter(to, from);
+  if (!converter.ok()) return false;
+  char chunk[1024];
+  char* inPos = const_cast<char*>(in);
+  std::size_t inLeft = size;
+  // Returns the target to its initial shift state, so that a replacement or the end
+  // of the text follows in the state every reader starts in.
+  const auto resetShift = [&] {
+    for (;;) {
+      char* outPos = chunk;
+      std::size_t outLeft = sizeof chunk;
+      const std::size_t rc = iconv(converter.get(), nullptr, nullptr, &outPos, &outLeft);
+      const int error = errno;
+      result->append(chunk, outPos);
+      if (rc != static_cast<std::size_t>(-1) || error != E2BIG) return;
+    }
+  };
+  while (inLeft > 0) {
+    char* outPos = chunk;
+    std::size_t outLeft = sizeof chunk;
+    errno = 0;
+    const std::size_t rc = iconv(converter.get(), &inPos, &inLeft, &outPos, &outLeft);
+    const int error = errno;
+    result->append(chunk, outPos);
+    if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+    std::size_t skip = 1;
+    if (error == EINVAL) {
+      // An incomplete sequence ends the input: one replacement for all of it.
+      skip = inLeft;
+    } else if (error == EILSEQ) {
+      if (wideInput) {
+        skip = inLeft >= 2 ? 2 : inLeft;
+        if (inLeft >= 4) {
+          char16_t units[2];
+          std::memcpy(units, inPos, sizeof units);
+          if (units[0] >= 0xd800 && units[0] <= 0xdbff && units[1] >= 0xdc00 &&
+              units[1] <= 0xdfff) {
+            skip = 4;
+          }
+        }
+      }
+    } else {
+      return false;  // iconv failed in a way it does not document
+    }
+    resetShift();
+    result->append(replacement);
+    inPos += skip;
+    inLeft -= skip;
+  }
+  resetShift();
+  return true;
+}
+
+// Hands `units` converted units to the caller as the Windows converters do: the
+// count for a size query, the units when they fit, 0 when they do not.
+template <typename Unit>
+int Deliver(const std::string& bytes, Unit* out, int outSize) {
+  const std::size_t count = bytes.size() / sizeof(Unit);
+  if (count > static_cast<std::size_t>(INT_MAX)) return 0;
+  if (out == nullptr) return static_cast<int>(count);
+  if (count > static_cast<std::size_t>(outSize)) return 0;
+  std::memcpy(out, bytes.data(), count * sizeof(Unit));
+  return static_cast<int>(count);
+}
+
+bool ValidArguments(const void* in, int inLength, const void* out, int outSize) {
+  return in != nullptr && inLength > 0 && outSize >= 0 &&
+         (out == nullptr) == (outSize == 0);
+}
+
+}  // namespace
+
+int DecodeCodePage(CodePage codePage, const char* in, int inLength, char16_t* out,
+                   int outSize) {
+  if (!ValidArguments(in, inLength, out, outSize)) return 0;
+  const std::string charset = CharsetOf(codePage);
+  if (charset.empty()) return 0;
+  std::string bytes(in, static_cast<std::size_t>(inLength));
+  if (codePage == kCodePageIso2022Jp) bytes = Iso2022JpToEucJp(bytes);
+  const char16_t kReplacement = 0xfffd;
+  const std::string replacement(reinterpret_cast<const char*>(&kReplacement),
+                                sizeof kReplacement);
+  std::string wide;
+  if (!Convert(charset, NativeUtf16(), bytes.data(), bytes.size(), false, replacement,
+               &wide)) {
+    return 0;
+  }
+  return Deliver(wide, out, outSize);
+}
+
+int EncodeCodePage(CodePage codePage, const char16_t* in, int inLength, char* out,
+                   int outSize) {
+  if (!ValidArguments(in, inLength, out, outSize)) return 0;
+  const std::string charset = CharsetOf(codePage);
+  if (charset.empty()) return 0;
+  // UTF-8 can hold every character, so only a lone surrogate needs replacing there,
+  // by the replacement character; the byte code pages use a question mark.
+  const std::string replacement = charset == kUtf8 ? "\xef\xbf\xbd" : "?";
+  std::string bytes;
+  if (!Convert(NativeUtf16(), charset, reinterpret_cast<const char*>(in),
+               static_cast<std::size_t>(inLength) * sizeof(char16_t), true, replacement,
+               &bytes)) {
+    return 0;
+  }
+  if (codePage == kCodePageIso2022Jp) bytes = EucJpToIso2022Jp(bytes);
+  return Deliver(bytes, out, outSize);
+}
+
+}  // namespace platform

@@ -1,1 +1,9 @@
-// placeholder: to be written
+#include <clocale>
+
+#include "platform/locale.h"
+
+namespace platform {
+
+void SetJapaneseLocale() { std::setlocale(LC_ALL, "Japanese"); }
+
+}  // namespace platform
