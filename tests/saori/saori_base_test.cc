@@ -1,11 +1,7 @@
 #include "saori/saori_base.h"
 
 #include <clocale>
-#include <condition_variable>
-#include <iterator>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -50,33 +46,6 @@ TEST(SaoriBaseTest, ProtocolWordsAreExactAndOneObjectEach) {
     EXPECT_EQ(text.size(), word.length);
     EXPECT_EQ(&(a.*word.getter)(), &text);
     EXPECT_EQ(&(b.*word.getter)(), &text);
-  }
-}
-
-// Each test runs in a process of its own, so this is the first use of the words.
-TEST(SaoriBaseTest, ProtocolWordsCreatedByRacingThreadsAreOneObject) {
-  constexpr int kThreads = 4;
-  TestPlugin plugin;
-  std::mutex mutex;
-  std::condition_variable ready;
-  int waiting = 0;
-  std::vector<std::vector<const WideString*>> seen(kThreads);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++waiting;
-        ready.notify_all();
-        ready.wait(lock, [&] { return waiting == kThreads; });
-      }
-      for (const WordCase& word : kWords) seen[t].push_back(&(plugin.*word.getter)());
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (int t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t], seen[0]);
-  for (std::size_t w = 0; w < std::size(kWords); ++w) {
-    EXPECT_EQ(*seen[0][w], kWords[w].expected);
   }
 }
 
