@@ -1,1 +1,112 @@
-// placeholder: to be written
+// The dispatcher, driven with request records as the pipeline hands them over. No
+// worker runs here (OnLoad is not called), so AddQueue is refused with 500: that
+// answer tells a recognised AddQueue from a name that matches no command (400).
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/code_page.h"
+#include "saori/saori_request.h"
+#include "saori/saori_response.h"
+#include "speech/tovaro.h"
+
+namespace speech {
+namespace {
+
+using saori::WideString;
+
+struct Answer {
+  std::int32_t status;
+  WideString result;
+  std::vector<WideString> values;
+};
+
+Answer Dispatch(CTovaro& tovaro, std::vector<WideString> arguments,
+           const WideString& staleResult = WideString()) {
+  saori::CSAORIRequest request(&tovaro, platform::kCodePageUtf8);
+  request.command = u"EXECUTE";
+  request.arguments = std::move(arguments);
+  saori::CSAORIResponse response(&tovaro, platform::kCodePageUtf8);
+  response.result = staleResult;
+  tovaro.Execute(request, response);
+  return Answer{response.status, response.result, response.values};
+}
+
+TEST(CommandDispatcherTest, NoArgumentsAnswers200WithLengthAndMaximum) {
+  CTovaro tovaro;
+  Answer answer = Dispatch(tovaro, {}, u"stale");
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.result, u"0");
+  EXPECT_EQ(answer.values, std::vector<WideString>{u"0"});
+
+  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"255"}).status, 200);
+  answer = Dispatch(tovaro, {});
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.values, std::vector<WideString>{u"255"});
+}
+
+TEST(CommandDispatcherTest, CommandNamesIgnoreAsciiLetterCase) {
+  struct Case {
+    std::vector<WideString> arguments;
+    std::int32_t status;
+  } cases[] = {
+      {{u"AddQueue", u"hi"}, 500},
+      {{u"addqueue", u"hi"}, 500},
+      {{u"ADDQUEUE", u"hi"}, 500},
+      {{u"aDdQuEuE", u"hi"}, 500},
+      {{u"clearqueue"}, 200},
+      {{u"CLEARQUEUE", u"extra"}, 200},
+      {{u"setqueuemax", u"7"}, 200},
+      {{u"SETQUEUEMAX", u"8"}, 200},
+  };
+  CTovaro tovaro;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments[0]));
+    EXPECT_EQ(Dispatch(tovaro, c.arguments).status, c.status);
+  }
+  EXPECT_EQ(tovaro.QueueMax(), 8);
+}
+
+TEST(CommandDispatcherTest, NamesThatMatchNoCommandAnswer400WithQueueState) {
+  CTovaro tovaro;
+  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"9"}).status, 200);
+  const std::vector<WideString> names = {
+      u"Foo",         u"",           u"AddQueueX",  u"AddQueu",   u" AddQueue",
+      u"AddQueue ",   u"Add Queue",  u"ClearQueue2", u"SetQueue",
+      u"\uFF21ddQueue",  // a full-width A is not a letter to fold
+      WideString(u"AddQueue\0", 9),
+  };
+  for (const WideString& name : names) {
+    SCOPED_TRACE(testing::PrintToString(name));
+    Answer answer = Dispatch(tovaro, {name, u"hi"}, u"stale");
+    EXPECT_EQ(answer.status, 400);
+    EXPECT_EQ(answer.result, u"0");
+    EXPECT_EQ(answer.values, std::vector<WideString>{u"9"});
+  }
+}
+
+TEST(CommandDispatcherTest, RefusedCommandsStillReportLengthAndMaximum) {
+  CTovaro tovaro;
+  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"12"}).status, 200);
+
+  Answer alone = Dispatch(tovaro, {u"AddQueue"});
+  EXPECT_EQ(alone.status, 400);
+  EXPECT_EQ(alone.result, u"0");
+  EXPECT_EQ(alone.values, std::vector<WideString>{u"12"});
+
+  Answer zero = Dispatch(tovaro, {u"SetQueueMax", u"0"});
+  EXPECT_EQ(zero.status, 400);
+  EXPECT_EQ(zero.values, std::vector<WideString>{u"12"});
+}
+
+TEST(CommandDispatcherTest, NewMaximumIsReportedInTheSameAnswer) {
+  CTovaro tovaro;
+  Answer answer = Dispatch(tovaro, {u"SetQueueMax", u"65535"});
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.result, u"0");
+  EXPECT_EQ(answer.values, std::vector<WideString>{u"65535"});
+}
+
+}  // namespace
+}  // namespace speech

@@ -1,1 +1,122 @@
-// placeholder: to be written
+// Delivery of single entries to a stand-in speech server on 127.0.0.1.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/network.h"
+#include "speech/talk_delivery.h"
+#include "speech/talk_packet.h"
+#include "support/talk_listener.h"
+
+namespace speech {
+namespace {
+
+using test_support::TalkListener;
+
+constexpr unsigned kArrivalTimeoutMs = 5000;
+
+class TalkDeliveryTest : public testing::Test {
+ protected:
+  TalkDeliveryTest() { networkStarted = platform::StartNetwork(); }
+  ~TalkDeliveryTest() override { platform::StopNetwork(); }
+
+  TalkEntry EntryFor(const std::string& text, const std::string& host,
+                     std::uint16_t port) {
+    TalkEntry entry;
+    entry.text = text;
+    entry.host = host;
+    entry.port = port;
+    return entry;
+  }
+
+  std::string PacketOf(const TalkEntry& entry) {
+    std::vector<char> scratch;
+    return std::string(scratch.data(), BuildTalkPacket(entry, scratch));
+  }
+
+  bool networkStarted = false;
+  platform::DeliveryInterrupt interrupt;
+  std::vector<char> buffer;
+};
+
+TEST_F(TalkDeliveryTest, OneConnectionCarriesExactlyOnePacket) {
+  ASSERT_TRUE(networkStarted);
+  TalkListener listener;
+  TalkEntry entry = EntryFor("abc", "127.0.0.1", listener.port());
+  entry.speed = 300;
+  SendTalkPacket(entry, buffer, interrupt);
+
+  std::vector<std::string> packets = listener.WaitForPackets(1, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0], PacketOf(entry));
+  EXPECT_EQ(packets[0].size(), 18u);  // no NUL after the text
+  EXPECT_EQ(listener.AcceptedCount(), 1u);
+}
+
+TEST_F(TalkDeliveryTest, HostNamesAreResolved) {
+  ASSERT_TRUE(networkStarted);
+  TalkListener listener;
+  TalkEntry entry = EntryFor("by name", "localhost", listener.port());
+  SendTalkPacket(entry, buffer, interrupt);
+
+  std::vector<std::string> packets = listener.WaitForPackets(1, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0], PacketOf(entry));
+}
+
+// Each failure drops only its own entry: the same buffer and the next entry still
+// work, each on a connection of its own.
+TEST_F(TalkDeliveryTest, FailedDeliveriesDropOnlyTheirEntry) {
+  ASSERT_TRUE(networkStarted);
+  TalkListener listener;
+  const std::uint16_t nobody = test_support::UnusedPort();
+  const std::vector<TalkEntry> entries = {
+      EntryFor("refused", "127.0.0.1", nobody),
+      EntryFor("first", "127.0.0.1", listener.port()),
+      EntryFor("unresolvable", "bad..name", listener.port()),
+      EntryFor("empty host", "", listener.port()),
+      EntryFor("second", "127.0.0.1", listener.port()),
+  };
+  for (const TalkEntry& entry : entries) SendTalkPacket(entry, buffer, interrupt);
+
+  std::vector<std::string> packets = listener.WaitForPackets(2, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 2u);
+  EXPECT_EQ(packets[0], PacketOf(entries[1]));
+  EXPECT_EQ(packets[1], PacketOf(entries[4]));
+  EXPECT_EQ(listener.AcceptedCount(), 2u);
+}
+
+// A server that hangs up before reading must not take the process down (a write
+// to a closed connection raises a signal on some systems unless it is suppressed).
+TEST_F(TalkDeliveryTest, ServerThatHangsUpDoesNotHurt) {
+  ASSERT_TRUE(networkStarted);
+  TalkListener rude(TalkListener::Mode::kCloseAtOnce);
+  TalkListener polite;
+  const std::string longText(4 << 20, 'a');
+  for (int i = 0; i < 3; ++i) {
+    SendTalkPacket(EntryFor(longText, "127.0.0.1", rude.port()), buffer, interrupt);
+  }
+  TalkEntry after = EntryFor("after", "127.0.0.1", polite.port());
+  SendTalkPacket(after, buffer, interrupt);
+
+  std::vector<std::string> packets = polite.WaitForPackets(1, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0], PacketOf(after));
+}
+
+// Where the platform can interrupt a delivery, one that would block for ever in
+// connect gives up as soon as the interrupt has fired.
+TEST_F(TalkDeliveryTest, InterruptEndsABlockedConnect) {
+  if (interrupt.waitHandle() == -1) GTEST_SKIP() << "no delivery interrupt here";
+  ASSERT_TRUE(networkStarted);
+  TalkListener blocker(TalkListener::Mode::kNeverAccept);
+  interrupt.Trigger();
+  const auto start = std::chrono::steady_clock::now();
+  SendTalkPacket(EntryFor("never", "127.0.0.1", blocker.port()), buffer, interrupt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+}  // namespace
+}  // namespace speech
