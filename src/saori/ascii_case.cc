@@ -1,5 +1,7 @@
 #include "saori/ascii_case.h"
 
+#include <cstddef>
+
 namespace saori {
 namespace {
 
@@ -10,17 +12,12 @@ char16_t FoldAscii(char16_t unit) {
 
 }  // namespace
 
-bool StartsWithIgnoringAsciiCase(const WideString& text, const WideString& word,
-                                 std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
+bool EqualsIgnoringAsciiCase(std::u16string_view text, std::u16string_view word) {
+  if (text.size() != word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
     if (FoldAscii(text[i]) != FoldAscii(word[i])) return false;
   }
   return true;
-}
-
-bool EqualsIgnoringAsciiCase(const WideString& text, const WideString& word) {
-  return text.size() == word.size() &&
-         StartsWithIgnoringAsciiCase(text, word, text.size());
 }
 
 }  // namespace saori

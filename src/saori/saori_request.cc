@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "saori/ascii_case.h"
 #include "saori/number_reader.h"
 #include "saori/saori_base.h"
 
@@ -11,26 +12,12 @@ namespace {
 
 using WideView = std::u16string_view;
 
-char16_t FoldAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-// Letter-case-free comparison; only ASCII letters fold, since every text compared
-// this way is an ASCII protocol word.
-bool EqualsIgnoringCase(WideView a, WideView b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
 // The stored form of the option keys that the frame itself looks up, so that the
 // lookup does not depend on the letter case a script wrote.
 WideView NormalisedKey(WideView key) {
   static constexpr WideView kKnownKeys[] = {u"SecurityLevel", u"Sender", u"Charset"};
   for (WideView known : kKnownKeys) {
-    if (EqualsIgnoringCase(key, known)) return known;
+    if (EqualsIgnoringAsciiCase(key, known)) return known;
   }
   return key;
 }
@@ -51,7 +38,7 @@ void HandleHeaderLine(WideView line, WideView argumentPrefix, ParsedHeader& head
 
   const std::size_t prefixLength = argumentPrefix.size();
   if (key.size() > prefixLength &&
-      EqualsIgnoringCase(key.substr(0, prefixLength), argumentPrefix)) {
+      EqualsIgnoringAsciiCase(key.substr(0, prefixLength), argumentPrefix)) {
     // The index is read in place: the ':' that ends the key also stops the reader,
     // so it never runs past the key.
     const char16_t* indexText = line.data() + prefixLength;
@@ -67,7 +54,7 @@ void HandleHeaderLine(WideView line, WideView argumentPrefix, ParsedHeader& head
     return;
   }
 
-  if (EqualsIgnoringCase(key, u"ID")) {
+  if (EqualsIgnoringAsciiCase(key, u"ID")) {
     header.id.assign(value);
     return;
   }
