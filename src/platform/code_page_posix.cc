@@ -70,8 +70,8 @@ class Converter {
 // Converts `size` bytes at `in` from one charset to another. Input that the source
 // charset does not allow, or that the target cannot hold, becomes `replacement` in
 // the output and the conversion goes on. `wideInput` says the input is UTF-16, whose
-// units are skipped whole (a surrogate pair as one character). Returns false only
-// when iconv does not know one of the charsets.
+// units are skipped whole (a surrogate pair as one character). Returns false when
+// iconv does not know one of the charsets or fails in a way it does not document.
 bool Convert(const std::string& from, const std::string& to, const char* in,
              std::size_t size, bool wideInput, const std::string& replacement,
              std::string* result) {
@@ -128,8 +128,8 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
   return true;
 }
 
-// Hands `units` converted units to the caller as the Windows converters do: the
-// count for a size query, the units when they fit, 0 when they do not.
+// Hands the converted `bytes` to the caller as the Windows converters do: the count
+// of units for a size query, the units when they fit, 0 when they do not.
 template <typename Unit>
 int Deliver(const std::string& bytes, Unit* out, int outSize) {
   const std::size_t count = bytes.size() / sizeof(Unit);
