@@ -1,1 +1,196 @@
-// placeholder: to be written
+// From a host's request to the bytes a speech server receives, through the built
+// module and a stand-in server on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "module/module_fixture.h"
+#include "support/module_loader.h"
+#include "support/talk_listener.h"
+
+namespace test_support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ModuleDeliveryTest = ModuleTest;
+
+constexpr unsigned kArrivalTimeoutMs = 5000;
+// How long unload may take when nothing holds the worker up.
+constexpr double kPromptSeconds = 5.0;
+
+// Load as a host does: the directory in the ANSI code page with its separator and
+// no terminator, the result ignored, then the version check.
+void HostLoad(LoadedModule& module) {
+  module.Load("C:/Program Files/host/ghost/master/");
+  Answer version = module.Request(SaoriRequest(
+      "GET Version SAORI/1.0", {{"Charset", "Shift_JIS"}, {"Sender", "test host"}}));
+  ASSERT_EQ(StatusLine(version.bytes).substr(0, 12), "SAORI/1.0 20");
+}
+
+std::string AddQueueTo(const TalkListener& listener, const std::string& text,
+                       const std::string& charset = "UTF-8") {
+  return HostExecute(charset,
+                     {"AddQueue", text, "127.0.0.1", std::to_string(listener.port())});
+}
+
+TEST_F(ModuleDeliveryTest, HelloReachesServerOnDefaultPort) {
+  FixedPortReceiver server(50001);
+  if (!server.IsListening()) GTEST_SKIP() << "port 50001 is taken";
+  ASSERT_EQ(module.Load("C:/ghost/"), 1);
+
+  Answer answer = module.Request(
+      "EXECUTE SAORI/1.0\r\nCharset: UTF-8\r\nArgument0: AddQueue\r\nArgument1: hello\r\n\r\n");
+  EXPECT_EQ(StatusLine(answer.bytes), "SAORI/1.0 200 OK");
+  std::string result = HeaderValue(answer.bytes, "Result");
+  EXPECT_TRUE(result == "1" || result == "0") << result;
+  EXPECT_EQ(HeaderValue(answer.bytes, "Value0"), "255");
+
+  std::string bytes;
+  ASSERT_TRUE(server.ReceiveOne(kArrivalTimeoutMs, &bytes));
+  EXPECT_EQ(bytes, DefaultTalkPacket("hello"));
+  EXPECT_EQ(bytes.size(), 20u);
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+TEST_F(ModuleDeliveryTest, RapidEntriesArriveInOrderEachOnItsOwnConnection) {
+  TalkListener server;
+  HostLoad(module);
+  const std::vector<std::string> texts = {"one", "two", "three", "four", "five"};
+  for (const std::string& text : texts) {
+    EXPECT_EQ(StatusLine(module.Request(AddQueueTo(server, text, "Shift_JIS")).bytes),
+              "SAORI/1.0 200 OK");
+  }
+  std::vector<std::string> packets = server.WaitForPackets(texts.size(), kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(packets[i], DefaultTalkPacket(texts[i])) << i;
+  }
+  EXPECT_EQ(server.AcceptedCount(), texts.size());
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+// The greeting "konnichiwa" written by hand in each encoding a host may use.
+TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
+  const std::string kUtf8 =
+      "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF";
+  struct Case {
+    const char* charset;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"Shift_JIS", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"},
+      {"EUC-JP", "\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF"},
+      {"ISO-2022-JP", "\x1B$B$3$s$K$A$O\x1B(B"},
+      {"UTF-8", kUtf8},
+  };
+  TalkListener server;
+  HostLoad(module);
+  for (const Case& c : cases) {
+    Answer answer = module.Request(AddQueueTo(server, c.text, c.charset));
+    EXPECT_EQ(StatusLine(answer.bytes), "SAORI/1.0 200 OK") << c.charset;
+    EXPECT_EQ(HeaderValue(answer.bytes, "Charset"), c.charset);
+  }
+  std::vector<std::string> packets = server.WaitForPackets(cases.size(), kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(packets[i], DefaultTalkPacket(kUtf8)) << cases[i].charset;
+  }
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+TEST_F(ModuleDeliveryTest, ClearQueueDuringDeliveryDropsOnlyWaitingEntries) {
+  TalkListener recorder;
+  HostLoad(module);
+  {
+    // A server that never reads holds a large packet's send up until it goes away;
+    // the packet is larger than the most the system buffers for one connection.
+    TalkListener stalling(TalkListener::Mode::kAcceptNeverRead);
+    const std::string large(8 * 1024 * 1024, 'a');
+    ASSERT_EQ(StatusLine(module.Request(AddQueueTo(stalling, large)).bytes),
+              "SAORI/1.0 200 OK");
+    ASSERT_EQ(stalling.WaitForAccepted(1, kArrivalTimeoutMs), 1u);
+
+    module.Request(AddQueueTo(recorder, "two"));
+    Answer third = module.Request(AddQueueTo(recorder, "three"));
+    ASSERT_EQ(HeaderValue(third.bytes, "Result"), "2");  // both still wait
+    Answer cleared = module.Request(HostExecute("UTF-8", {"ClearQueue"}));
+    EXPECT_EQ(StatusLine(cleared.bytes), "SAORI/1.0 200 OK");
+    EXPECT_EQ(HeaderValue(cleared.bytes, "Result"), "0");
+  }
+  // The stalled delivery has ended with its server; the worker goes on.
+  module.Request(AddQueueTo(recorder, "four"));
+  std::vector<std::string> packets = recorder.WaitForPackets(1, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0], DefaultTalkPacket("four"));
+  EXPECT_EQ(recorder.AcceptedCount(), 1u);
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+TEST_F(ModuleDeliveryTest, UnresolvableHostIsDroppedAndNextEntryArrives) {
+  TalkListener server;
+  HostLoad(module);
+  std::string port = std::to_string(server.port());
+  module.Request(HostExecute("UTF-8", {"AddQueue", "lost", "bad..name", port}));
+  module.Request(HostExecute("UTF-8", {"AddQueue", "found", "127.0.0.1", port}));
+  std::vector<std::string> packets = server.WaitForPackets(1, kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0], DefaultTalkPacket("found"));
+  EXPECT_EQ(server.AcceptedCount(), 1u);
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+TEST_F(ModuleDeliveryTest, UnloadWithEntriesQueuedAndNoServerIsPrompt) {
+  HostLoad(module);
+  std::string port = std::to_string(UnusedPort());
+  for (int i = 0; i < 20; ++i) {
+    module.Request(HostExecute("UTF-8", {"AddQueue", "nobody hears", "127.0.0.1", port}));
+  }
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(module.Unload(), 1);
+  EXPECT_LT(SecondsSince(start), kPromptSeconds);
+}
+
+// Natively the blocked delivery is interrupted. Windows has no such interrupt: the
+// worker is given its full time and then terminated, so this test takes a minute
+// there.
+TEST_F(ModuleDeliveryTest, UnloadEndsBlockedDelivery) {
+  TalkListener stalling(TalkListener::Mode::kNeverAccept);
+  HostLoad(module);
+  module.Request(AddQueueTo(stalling, "never heard"));
+  ASSERT_TRUE(WaitForEmptyQueue(kArrivalTimeoutMs));  // the worker has it
+
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(module.Unload(), 1);
+  double seconds = SecondsSince(start);
+#if defined(_WIN32)
+  EXPECT_LT(seconds, 65.0);
+#else
+  EXPECT_LT(seconds, kPromptSeconds);
+#endif
+  RecordProperty("unload_seconds", std::to_string(seconds));
+}
+
+TEST_F(ModuleDeliveryTest, FreeingWithoutUnloadUnloadsPromptly) {
+  TalkListener server;
+  std::size_t threadsBefore = ThreadCount();
+  HostLoad(module);
+  module.Request(AddQueueTo(server, "before free"));
+  ASSERT_EQ(server.WaitForPackets(1, kArrivalTimeoutMs).size(), 1u);
+
+  Clock::time_point start = Clock::now();
+  module.Close();
+  double seconds = SecondsSince(start);
+  EXPECT_LT(seconds, kPromptSeconds);
+  RecordProperty("free_seconds", std::to_string(seconds));
+  EXPECT_EQ(ThreadCount(), threadsBefore);  // the worker has ended
+
+  // Opened again, the module has no instance left over.
+  LoadedModule reopened(kModuleFile);
+  ASSERT_TRUE(reopened.IsOpen()) << reopened.error();
+  EXPECT_EQ(reopened.Request(HostExecute("UTF-8", {})).bytes, kFailureAnswer);
+}
+
+}  // namespace
+}  // namespace test_support

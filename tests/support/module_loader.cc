@@ -1,1 +1,234 @@
-// placeholder: to be written
+#include "support/module_loader.h"
+
+#include <chrono>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+#else
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
+
+namespace test_support {
+namespace {
+
+#if defined(_WIN32)
+
+void* OpenModule(const std::string& file, std::string& error) {
+  HMODULE module = LoadLibraryA(file.c_str());
+  if (module == nullptr) error = "LoadLibraryA failed: " + std::to_string(GetLastError());
+  return reinterpret_cast<void*>(module);
+}
+
+void* FindExport(void* handle, const char* name) {
+  return reinterpret_cast<void*>(
+      GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+
+void CloseModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+
+void* AllocateBlock(std::size_t size) { return GlobalAlloc(GMEM_FIXED, size); }
+
+#else
+
+void* OpenModule(const std::string& file, std::string& error) {
+  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) error = dlerror();
+  return module;
+}
+
+void* FindExport(void* handle, const char* name) { return dlsym(handle, name); }
+
+void CloseModule(void* handle) { dlclose(handle); }
+
+void* AllocateBlock(std::size_t size) { return std::malloc(size); }
+
+#endif
+
+#if defined(_WIN32)
+using Socket = SOCKET;
+const Socket kNoSocket = INVALID_SOCKET;
+void CloseSocket(Socket s) { closesocket(s); }
+#else
+using Socket = int;
+const Socket kNoSocket = -1;
+void CloseSocket(Socket s) { close(s); }
+#endif
+
+// Waits until `s` is readable or `deadline` has passed. True when readable.
+bool WaitReadable(Socket s, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval limit{};
+    limit.tv_sec = static_cast<long>(left.count() / 1000000);
+    limit.tv_usec = static_cast<long>(left.count() % 1000000);
+    int ready = select(static_cast<int>(s + 1), &readable, nullptr, nullptr, &limit);
+    if (ready > 0) return true;
+  }
+}
+
+}  // namespace
+
+FixedPortReceiver::FixedPortReceiver(std::uint16_t port) {
+#if defined(_WIN32)
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
+#endif
+  networkStarted_ = true;
+  Socket s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == kNoSocket) return;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(s, SOMAXCONN) != 0) {
+    CloseSocket(s);
+    return;
+  }
+  socket_ = static_cast<std::intptr_t>(s);
+}
+
+FixedPortReceiver::~FixedPortReceiver() {
+  if (socket_ != -1) CloseSocket(static_cast<Socket>(socket_));
+#if defined(_WIN32)
+  if (networkStarted_) WSACleanup();
+#endif
+}
+
+bool FixedPortReceiver::IsListening() const { return socket_ != -1; }
+
+bool FixedPortReceiver::ReceiveOne(unsigned timeoutMs, std::string* bytes) {
+  bytes->clear();
+  if (socket_ == -1) return false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  Socket listener = static_cast<Socket>(socket_);
+  if (!WaitReadable(listener, deadline)) return false;
+  Socket connection = accept(listener, nullptr, nullptr);
+  if (connection == kNoSocket) return false;
+  bool ended = false;
+  while (WaitReadable(connection, deadline)) {
+    char buffer[4096];
+    int n = static_cast<int>(recv(connection, buffer, sizeof buffer, 0));
+    if (n <= 0) {
+      ended = true;
+      break;
+    }
+    bytes->append(buffer, static_cast<std::size_t>(n));
+  }
+  CloseSocket(connection);
+  return ended;
+}
+
+void* NewHostBlock(const std::string& bytes) {
+  void* block = AllocateBlock(bytes.empty() ? 1 : bytes.size());
+  if (block != nullptr && !bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+  return block;
+}
+
+void FreeHostBlock(void* block) {
+  if (block == nullptr) return;
+#if defined(_WIN32)
+  GlobalFree(block);
+#else
+  std::free(block);
+#endif
+}
+
+std::size_t ThreadCount() {
+#if defined(_WIN32)
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  std::size_t count = 0;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof(entry);
+  const DWORD process = GetCurrentProcessId();
+  for (BOOL more = Thread32First(snapshot, &entry); more;
+       more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == process) ++count;
+    entry.dwSize = sizeof(entry);
+  }
+  CloseHandle(snapshot);
+  return count;
+#else
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return 0;
+  std::size_t count = 0;
+  while (const dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  closedir(tasks);
+  return count;
+#endif
+}
+
+LoadedModule::LoadedModule(const std::string& file) {
+  handle_ = OpenModule(file, error_);
+  if (handle_ == nullptr) return;
+  load = reinterpret_cast<LoadFn>(FindExport(handle_, "load"));
+  loadu = reinterpret_cast<LoadFn>(FindExport(handle_, "loadu"));
+  request = reinterpret_cast<RequestFn>(FindExport(handle_, "request"));
+  unload = reinterpret_cast<UnloadFn>(FindExport(handle_, "unload"));
+  if (load == nullptr || loadu == nullptr || request == nullptr || unload == nullptr) {
+    error_ = "an export is missing";
+  }
+}
+
+LoadedModule::~LoadedModule() { Close(); }
+
+bool LoadedModule::IsOpen() const { return handle_ != nullptr && error_.empty(); }
+
+int LoadedModule::Load(const std::string& directory) {
+  return load(NewHostBlock(directory), static_cast<long>(directory.size()));
+}
+
+int LoadedModule::LoadU(const std::string& directory) {
+  return loadu(NewHostBlock(directory), static_cast<long>(directory.size()));
+}
+
+int LoadedModule::Unload() { return unload(); }
+
+Answer LoadedModule::Request(const std::string& bytes) {
+  long length = static_cast<long>(bytes.size());
+  return RawRequest(NewHostBlock(bytes), &length);
+}
+
+Answer LoadedModule::RawRequest(void* block, long* length) {
+  Answer answer;
+  void* result = request(block, length);
+  answer.isNull = result == nullptr;
+  if (length != nullptr) answer.length = *length;
+  if (result != nullptr && length != nullptr && *length >= 0) {
+    const char* bytes = static_cast<const char*>(result);
+    answer.bytes.assign(bytes, static_cast<std::size_t>(*length));
+    answer.zeroTerminated = bytes[*length] == '\0';
+  }
+  FreeHostBlock(result);
+  return answer;
+}
+
+void LoadedModule::Close() {
+  if (handle_ == nullptr) return;
+  CloseModule(handle_);
+  handle_ = nullptr;
+  load = loadu = nullptr;
+  request = nullptr;
+  unload = nullptr;
+}
+
+}  // namespace test_support

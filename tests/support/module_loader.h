@@ -1,0 +1,100 @@
+// Opens the built plug-in module and calls its exports the way a SAORI host does.
+//
+// POSIX: dlopen of the module file, blocks from malloc. Windows (and Wine):
+// LoadLibraryA, blocks from GlobalAlloc(GMEM_FIXED). Every block handed to the
+// module holds exactly the bytes given, with no terminator, so that a module that
+// reads past them is caught by the sanitizers. Answer blocks are copied and freed
+// as a host frees them.
+//
+// Owned by one test, used on its thread.
+#ifndef TOVARO_TESTS_SUPPORT_MODULE_LOADER_H_
+#define TOVARO_TESTS_SUPPORT_MODULE_LOADER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace test_support {
+
+// A block of `bytes.size()` bytes holding `bytes` (one byte, unused, when empty),
+// from the allocator a host uses. The module frees it.
+void* NewHostBlock(const std::string& bytes);
+void FreeHostBlock(void* block);
+
+// What a call of `request` gave back.
+struct Answer {
+  bool isNull = true;         // the returned block was null
+  long length = 0;            // *len after the call
+  std::string bytes;          // the first `length` bytes of the block
+  bool zeroTerminated = false;  // the block holds a zero byte after `length` bytes
+};
+
+// The threads of this process at the moment of the call; 0 when it can't be told.
+std::size_t ThreadCount();
+
+// Listens on 127.0.0.1 at a fixed port (the module's default speech server port,
+// which the stand-in server can't take as it picks its own) and records the bytes
+// of the first connection. The test's thread only.
+class FixedPortReceiver {
+ public:
+  explicit FixedPortReceiver(std::uint16_t port);
+  ~FixedPortReceiver();
+  FixedPortReceiver(const FixedPortReceiver&) = delete;
+  FixedPortReceiver& operator=(const FixedPortReceiver&) = delete;
+
+  // False when the port could not be taken (another program holds it).
+  bool IsListening() const;
+  // Accepts one connection within `timeoutMs` and reads it until the peer closes
+  // or the time is up. True when a connection came and ended in time.
+  bool ReceiveOne(unsigned timeoutMs, std::string* bytes);
+
+ private:
+  std::intptr_t socket_ = -1;
+  bool networkStarted_ = false;
+};
+
+class LoadedModule {
+ public:
+  using LoadFn = int (*)(void*, long);
+  using RequestFn = void* (*)(void*, long*);
+  using UnloadFn = int (*)();
+
+  // Opens `file` (a path, or on Windows a file name found beside the program).
+  explicit LoadedModule(const std::string& file);
+  // Frees the module if it is still open, without calling unload first.
+  ~LoadedModule();
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+
+  // True when the module was opened and all four exports were found.
+  bool IsOpen() const;
+  // Why it is not open.
+  const std::string& error() const { return error_; }
+
+  // load / loadu with a block holding exactly `directory`.
+  int Load(const std::string& directory);
+  int LoadU(const std::string& directory);
+  int Unload();
+  // request with a block holding exactly `bytes`; the answer block is freed.
+  Answer Request(const std::string& bytes);
+  // request with the block and length pointer given as they are; the answer
+  // block, if any, is freed. Returns the same as Request.
+  Answer RawRequest(void* block, long* length);
+
+  // The exports themselves, for calls a host would not make.
+  LoadFn load = nullptr;
+  LoadFn loadu = nullptr;
+  RequestFn request = nullptr;
+  UnloadFn unload = nullptr;
+
+  // Frees the module (FreeLibrary / dlclose) as a host does at the end.
+  void Close();
+
+ private:
+  void* handle_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace test_support
+
+#endif  // TOVARO_TESTS_SUPPORT_MODULE_LOADER_H_
