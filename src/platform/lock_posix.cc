@@ -1,1 +1,28 @@
-// placeholder: to be written
+// The queue lock on POSIX: a default (non-recursive) pthread mutex.
+#include "platform/lock.h"
+
+#include <pthread.h>
+
+namespace platform {
+
+struct QueueLock::Impl {
+  pthread_mutex_t mutex;
+};
+
+QueueLock::QueueLock() : impl_(std::make_unique<Impl>()) {
+  initialised_ = pthread_mutex_init(&impl_->mutex, nullptr) == 0;
+}
+
+QueueLock::~QueueLock() {
+  if (initialised_) pthread_mutex_destroy(&impl_->mutex);
+}
+
+void QueueLock::Enter() {
+  if (initialised_) pthread_mutex_lock(&impl_->mutex);
+}
+
+void QueueLock::Leave() {
+  if (initialised_) pthread_mutex_unlock(&impl_->mutex);
+}
+
+}  // namespace platform

@@ -1,1 +1,274 @@
-// placeholder: to be written
+// Delivery sockets on POSIX.
+//
+// The socket is non-blocking underneath so that connect and send can wait with
+// poll() on the socket and the interrupt's pipe together; to the caller they still
+// behave as blocking calls without time-outs of our own (the system bounds a
+// connect by its handshake retries). Name resolution runs asynchronously in the C
+// library where it can (glibc's getaddrinfo_a) and is waited for in short slices
+// that look at the interrupt.
+#include "platform/network.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace platform {
+namespace {
+
+#if defined(MSG_NOSIGNAL)
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
+#endif
+
+// How often a pending name resolution looks at the interrupt.
+constexpr long kResolveSliceNs = 20L * 1000 * 1000;
+
+bool SetFlags(int fd, int statusFlags) {
+  int status = fcntl(fd, F_GETFL, 0);
+  int descriptor = fcntl(fd, F_GETFD, 0);
+  return status != -1 && descriptor != -1 &&
+         fcntl(fd, F_SETFL, status | statusFlags) == 0 &&
+         fcntl(fd, F_SETFD, descriptor | FD_CLOEXEC) == 0;
+}
+
+enum class Ready { kSocket, kInterrupted, kFailed };
+
+// Waits, without a limit, until `fd` is ready for `events` or the interrupt fires.
+// The interrupt wins when both are ready.
+Ready WaitFor(int fd, short events, const DeliveryInterrupt& interrupt) {
+  pollfd fds[2] = {{fd, events, 0}, {interrupt.waitHandle(), POLLIN, 0}};
+  for (;;) {
+    // A negative descriptor (no interrupt pipe) is ignored by poll.
+    int n = poll(fds, 2, -1);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Ready::kFailed;
+    }
+    if (fds[1].revents != 0) return Ready::kInterrupted;
+    if (fds[0].revents != 0) return Ready::kSocket;
+  }
+}
+
+}  // namespace
+
+bool StartNetwork() { return true; }
+
+void StopNetwork() {}
+
+// A self-pipe: Trigger writes a byte, so the read end becomes readable until Reset
+// drains it. If the pipe can't be created, deliveries are simply not interruptible.
+struct DeliveryInterrupt::Impl {
+  int readEnd = -1;
+  int writeEnd = -1;
+};
+
+DeliveryInterrupt::DeliveryInterrupt() : impl_(std::make_unique<Impl>()) {
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  if (!SetFlags(fds[0], O_NONBLOCK) || !SetFlags(fds[1], O_NONBLOCK)) {
+    close(fds[0]);
+    close(fds[1]);
+    return;
+  }
+  impl_->readEnd = fds[0];
+  impl_->writeEnd = fds[1];
+}
+
+DeliveryInterrupt::~DeliveryInterrupt() {
+  if (impl_->readEnd != -1) close(impl_->readEnd);
+  if (impl_->writeEnd != -1) close(impl_->writeEnd);
+}
+
+void DeliveryInterrupt::Trigger() {
+  if (impl_->writeEnd == -1) return;
+  const char byte = 1;
+  // A full pipe (EAGAIN) is readable already.
+  while (write(impl_->writeEnd, &byte, 1) < 0 && errno == EINTR) {
+  }
+}
+
+void DeliveryInterrupt::Reset() {
+  if (impl_->readEnd == -1) return;
+  char buffer[64];
+  for (;;) {
+    ssize_t n = read(impl_->readEnd, buffer, sizeof buffer);
+    if (n > 0) continue;
+    if (n < 0 && errno == EINTR) continue;
+    break;  // empty (EAGAIN)
+  }
+}
+
+bool DeliveryInterrupt::IsTriggered() const {
+  if (impl_->readEnd == -1) return false;
+  pollfd fd = {impl_->readEnd, POLLIN, 0};
+  int n;
+  do {
+    n = poll(&fd, 1, 0);
+  } while (n < 0 && errno == EINTR);
+  return n > 0;
+}
+
+int DeliveryInterrupt::waitHandle() const { return impl_->readEnd; }
+
+Ipv4Address ParseIpv4Address(const char* host) {
+  if (host == nullptr) return kNoAddress;
+  return inet_addr(host);
+}
+
+namespace {
+
+bool FirstIpv4(const addrinfo* list, Ipv4Address* address) {
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
+      *address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
+      return true;
+    }
+  }
+  return false;
+}
+
+addrinfo Ipv4Hints() {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
+  return hints;
+}
+
+}  // namespace
+
+#if defined(__GLIBC__)
+
+namespace {
+
+// One asynchronous lookup. It must stay in place until the C library's helper
+// thread is done with it; a lookup abandoned on interrupt that could not be
+// cancelled is therefore left allocated (a few bytes, once per unload at most).
+struct PendingLookup {
+  std::string name;
+  addrinfo hints = Ipv4Hints();
+  gaicb request{};
+};
+
+}  // namespace
+
+bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+                        Ipv4Address* address) {
+  if (host == nullptr || interrupt.IsTriggered()) return false;
+  auto lookup = std::make_unique<PendingLookup>();
+  lookup->name = host;
+  lookup->request.ar_name = lookup->name.c_str();
+  lookup->request.ar_request = &lookup->hints;
+  gaicb* list[1] = {&lookup->request};
+  // No notification: nothing of ours runs on the library's threads.
+  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return false;
+  bool interrupted = false;
+  while (gai_error(&lookup->request) == EAI_INPROGRESS) {
+    if (interrupt.IsTriggered()) {
+      if (gai_cancel(&lookup->request) == EAI_NOTCANCELED) {
+        static_cast<void>(lookup.release());  // still in the library's hands
+        return false;
+      }
+      interrupted = true;  // cancelled, or done meanwhile
+      break;
+    }
+    timespec slice = {0, kResolveSliceNs};
+    gai_suspend(list, 1, &slice);
+  }
+  bool found = false;
+  if (!interrupted && gai_error(&lookup->request) == 0) {
+    found = FirstIpv4(lookup->request.ar_result, address);
+  }
+  if (lookup->request.ar_result != nullptr) freeaddrinfo(lookup->request.ar_result);
+  return found;
+}
+
+#else
+
+// Other C libraries offer no asynchronous lookup: this one is not interruptible.
+bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+                        Ipv4Address* address) {
+  if (host == nullptr || interrupt.IsTriggered()) return false;
+  addrinfo hints = Ipv4Hints();
+  addrinfo* result = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &result) != 0) return false;
+  bool found = FirstIpv4(result, address);
+  freeaddrinfo(result);
+  return found;
+}
+
+#endif
+
+TcpSocket::~TcpSocket() { Close(); }
+
+bool TcpSocket::Open() {
+  Close();
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  if (!SetFlags(fd, O_NONBLOCK)) {
+    close(fd);
+    return false;
+  }
+#if !defined(MSG_NOSIGNAL) && defined(SO_NOSIGPIPE)
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+  handle_ = fd;
+  return true;
+}
+
+bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
+                        const DeliveryInterrupt& interrupt) {
+  if (handle_ < 0 || interrupt.IsTriggered()) return false;
+  int fd = static_cast<int>(handle_);
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = address;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+    return true;
+  }
+  // After EINTR a non-blocking connect goes on in the background, like EINPROGRESS.
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (WaitFor(fd, POLLOUT, interrupt) != Ready::kSocket) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+void TcpSocket::Send(const char* data, std::size_t size,
+                     const DeliveryInterrupt& interrupt) {
+  if (handle_ < 0 || interrupt.IsTriggered()) return;
+  int fd = static_cast<int>(handle_);
+  while (size > 0) {
+    ssize_t n = send(fd, data, size, kSendFlags);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // An error or hang-up also wakes the wait; the next send reports it.
+      if (WaitFor(fd, POLLOUT, interrupt) != Ready::kSocket) return;
+      continue;
+    }
+    return;  // the peer failed (reset, closed): the rest can't be delivered
+  }
+}
+
+void TcpSocket::Close() {
+  if (handle_ < 0) return;
+  close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+}  // namespace platform

@@ -1,1 +1,177 @@
-// placeholder: to be written
+#include "platform/network.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <string>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <csignal>
+#endif
+
+#include "support/talk_listener.h"
+
+namespace platform {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using test_support::TalkListener;
+
+constexpr unsigned kPacketLimitMs = 5000;
+constexpr auto kFast = std::chrono::seconds(3);
+// How long a call that must stay blocked is watched before it is interrupted.
+constexpr milliseconds kStaysBlocked{200};
+
+Ipv4Address Loopback() { return ParseIpv4Address("127.0.0.1"); }
+
+class NetworkTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(StartNetwork()); }
+  void TearDown() override { StopNetwork(); }
+
+  DeliveryInterrupt interrupt_;
+};
+
+TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
+  TalkListener listener;
+  // A large one needs many partial sends on a non-blocking socket.
+  const std::string packets[] = {"hello", std::string(1 << 20, 'x')};
+  for (const std::string& packet : packets) {
+    TcpSocket socket;
+    ASSERT_TRUE(socket.Open());
+    ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
+    socket.Send(packet.data(), packet.size(), interrupt_);
+    socket.Close();
+  }
+  auto received = listener.WaitForPackets(2, kPacketLimitMs);
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0], packets[0]);
+  EXPECT_EQ(received[1].size(), packets[1].size());
+  EXPECT_TRUE(received[1] == packets[1]);
+}
+
+TEST_F(NetworkTest, ConnectWhereNothingListensFailsFast) {
+  TcpSocket socket;
+  ASSERT_TRUE(socket.Open());
+  auto before = steady_clock::now();
+  EXPECT_FALSE(socket.Connect(Loopback(), test_support::UnusedPort(), interrupt_));
+  EXPECT_LT(steady_clock::now() - before, kFast);
+}
+
+TEST_F(NetworkTest, ParsesDottedIpv4TextOnly) {
+  EXPECT_EQ(ParseIpv4Address("127.0.0.1"), Loopback());
+  const unsigned char bytes[4] = {192, 168, 10, 200};  // network byte order
+  Ipv4Address expected;
+  std::memcpy(&expected, bytes, sizeof expected);
+  EXPECT_EQ(ParseIpv4Address("192.168.10.200"), expected);
+  // Names are not resolved here.
+  EXPECT_EQ(ParseIpv4Address("localhost"), kNoAddress);
+  EXPECT_EQ(ParseIpv4Address("bad..name"), kNoAddress);
+  EXPECT_EQ(ParseIpv4Address("1.2.3.4.5"), kNoAddress);
+  EXPECT_EQ(ParseIpv4Address(nullptr), kNoAddress);
+}
+
+TEST_F(NetworkTest, ResolvesLocalhostAndRejectsMalformedNamesFast) {
+  Ipv4Address address = 0;
+  ASSERT_TRUE(ResolveIpv4Address("localhost", interrupt_, &address));
+  EXPECT_EQ(address, Loopback());
+
+  auto before = steady_clock::now();
+  EXPECT_FALSE(ResolveIpv4Address("bad..name", interrupt_, &address));
+  EXPECT_LT(steady_clock::now() - before, kFast);
+}
+
+#if !defined(_WIN32)
+
+volatile std::sig_atomic_t brokenPipes = 0;
+extern "C" void CountBrokenPipe(int) { brokenPipes = brokenPipes + 1; }
+
+TEST_F(NetworkTest, SendToAPeerThatClosedRaisesNoSignal) {
+  TalkListener listener(TalkListener::Mode::kCloseAtOnce);
+  TcpSocket socket;
+  ASSERT_TRUE(socket.Open());
+  ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  ASSERT_EQ(listener.WaitForAccepted(1, kPacketLimitMs), 1u);
+
+  struct sigaction counting {};
+  counting.sa_handler = &CountBrokenPipe;
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGPIPE, &counting, &previous), 0);
+  brokenPipes = 0;
+  // The first send draws a reset from the closed peer; later ones find the pipe
+  // broken, which would raise the signal.
+  const std::string data(64 * 1024, 'y');
+  for (int i = 0; i < 3; ++i) socket.Send(data.data(), data.size(), interrupt_);
+  sigaction(SIGPIPE, &previous, nullptr);
+  EXPECT_EQ(brokenPipes, 0);
+}
+
+TEST_F(NetworkTest, InterruptIsLevelTriggeredUntilReset) {
+  EXPECT_GE(interrupt_.waitHandle(), 0);
+  EXPECT_FALSE(interrupt_.IsTriggered());
+  interrupt_.Trigger();
+  interrupt_.Trigger();
+  EXPECT_TRUE(interrupt_.IsTriggered());
+  EXPECT_TRUE(interrupt_.IsTriggered());
+
+  // While triggered, nothing new starts.
+  TalkListener listener;
+  TcpSocket socket;
+  ASSERT_TRUE(socket.Open());
+  EXPECT_FALSE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  Ipv4Address address = 0;
+  EXPECT_FALSE(ResolveIpv4Address("localhost", interrupt_, &address));
+
+  interrupt_.Reset();
+  EXPECT_FALSE(interrupt_.IsTriggered());
+  ASSERT_TRUE(socket.Open());
+  EXPECT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  EXPECT_TRUE(ResolveIpv4Address("localhost", interrupt_, &address));
+}
+
+// Runs `call` on another thread, checks that it stays blocked, triggers the
+// interrupt and checks that it returns promptly.
+template <typename Call>
+void ExpectBlockedUntilInterrupted(DeliveryInterrupt& interrupt, Call call) {
+  std::packaged_task<void()> task(call);
+  std::future<void> done = task.get_future();
+  std::thread thread(std::move(task));
+  EXPECT_EQ(done.wait_for(kStaysBlocked), std::future_status::timeout);
+  auto before = steady_clock::now();
+  interrupt.Trigger();
+  EXPECT_EQ(done.wait_for(kFast), std::future_status::ready);
+  EXPECT_LT(steady_clock::now() - before, kFast);
+  thread.join();
+}
+
+TEST_F(NetworkTest, InterruptStopsAConnectThatBlocks) {
+  TalkListener listener(TalkListener::Mode::kNeverAccept);
+  TcpSocket socket;
+  ASSERT_TRUE(socket.Open());
+  bool connected = true;
+  ExpectBlockedUntilInterrupted(interrupt_, [&] {
+    connected = socket.Connect(Loopback(), listener.port(), interrupt_);
+  });
+  EXPECT_FALSE(connected);
+}
+
+TEST_F(NetworkTest, InterruptStopsASendThatBlocks) {
+  TalkListener listener(TalkListener::Mode::kAcceptNeverRead);
+  TcpSocket socket;
+  ASSERT_TRUE(socket.Open());
+  ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  // Far more than the socket buffers of both ends hold.
+  const std::string data(64 << 20, 'z');
+  ExpectBlockedUntilInterrupted(
+      interrupt_, [&] { socket.Send(data.data(), data.size(), interrupt_); });
+  EXPECT_EQ(listener.AcceptedCount(), 1u);
+}
+
+#endif
+
+}  // namespace
+}  // namespace platform

@@ -1,1 +1,99 @@
-// placeholder: to be written
+#include "platform/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "platform/event.h"
+
+namespace platform {
+namespace {
+
+constexpr unsigned kEndLimitMs = 5000;
+constexpr unsigned kShortMs = 50;
+
+struct Work {
+  WakeEvent started;
+  WakeEvent proceed;
+  std::atomic<bool> finished{false};
+  std::atomic<bool> unwound{false};
+  std::atomic<void*> seenArgument{nullptr};
+};
+
+// Marks `unwound` when the routine's stack is unwound, by return or otherwise.
+struct UnwindMark {
+  std::atomic<bool>& flag;
+  ~UnwindMark() { flag = true; }
+};
+
+unsigned BlockUntilProceed(void* argument) {
+  Work& work = *static_cast<Work*>(argument);
+  UnwindMark mark{work.unwound};
+  work.seenArgument = argument;
+  work.started.Signal();
+  work.proceed.Wait();
+  work.finished = true;
+  return 0;
+}
+
+class WorkerThreadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(work_.started.Create());
+    ASSERT_TRUE(work_.proceed.Create());
+  }
+  Work work_;
+};
+
+TEST_F(WorkerThreadTest, WaitForEndTellsWhetherTheThreadEnded) {
+  WorkerThread thread;
+  EXPECT_FALSE(thread.IsStarted());
+  ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));
+  EXPECT_TRUE(thread.IsStarted());
+  work_.started.Wait();
+  EXPECT_EQ(work_.seenArgument.load(), &work_);
+
+  EXPECT_FALSE(thread.WaitForEnd(kShortMs));  // blocked on `proceed`
+
+  work_.proceed.Signal();
+  EXPECT_TRUE(thread.WaitForEnd(kEndLimitMs));
+  EXPECT_TRUE(work_.finished);
+  thread.Close();
+  EXPECT_FALSE(thread.IsStarted());
+}
+
+TEST_F(WorkerThreadTest, TerminateEndsABlockedThread) {
+  WorkerThread thread;
+  ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));
+  work_.started.Wait();
+  ASSERT_FALSE(thread.WaitForEnd(kShortMs));
+
+  auto before = std::chrono::steady_clock::now();
+  thread.Terminate();
+  thread.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+  EXPECT_FALSE(thread.IsStarted());
+  EXPECT_FALSE(work_.finished);
+#if defined(_WIN32)
+  EXPECT_FALSE(work_.unwound);  // killed where it stood
+#else
+  EXPECT_TRUE(work_.unwound);   // cancelled: its destructors ran
+#endif
+}
+
+TEST_F(WorkerThreadTest, ThreadCanBeStartedAgainAfterClose) {
+  WorkerThread thread;
+  for (int round = 0; round < 2; ++round) {
+    work_.finished = false;
+    ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));
+    work_.started.Wait();
+    work_.proceed.Signal();
+    ASSERT_TRUE(thread.WaitForEnd(kEndLimitMs));
+    thread.Close();
+    EXPECT_TRUE(work_.finished);
+  }
+}
+
+}  // namespace
+}  // namespace platform
