@@ -4,7 +4,8 @@
 // limit, TerminateThread and CloseHandle. POSIX: pthreads; a thread can't be
 // terminated by force there, so Terminate cancels it at its next cancellation point
 // and joins it (the worker's blocking calls are interruptible, see network.h, so
-// this is a last resort).
+// this is a last resort). Cancellation unwinds the thread's stack like an
+// exception: code on the thread must rethrow what a catch (...) catches.
 //
 // Owner's thread only (the host's thread): Start, WaitForEnd, Terminate, Close.
 #ifndef TOVARO_PLATFORM_THREAD_H_
