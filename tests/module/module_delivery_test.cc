@@ -184,7 +184,7 @@ TEST_F(ModuleDeliveryTest, FreeingWithoutUnloadUnloadsPromptly) {
   double seconds = SecondsSince(start);
   EXPECT_LT(seconds, kPromptSeconds);
   RecordProperty("free_seconds", std::to_string(seconds));
-  EXPECT_EQ(ThreadCount(), threadsBefore);  // the worker has ended
+  EXPECT_EQ(WaitForThreadCount(threadsBefore, 2000), threadsBefore);  // the worker ended
 
   // Opened again, the module has no instance left over.
   LoadedModule reopened(kModuleFile);

@@ -133,9 +133,9 @@ TEST_F(ModuleExportsTest, SecondLoadReplacesTheInstance) {
   EXPECT_EQ(module.Load("C:/ghost/"), 1);
   EXPECT_EQ(QueueState(), "0/255");  // a new instance, not the old one
   // The first instance's worker has gone with it.
-  EXPECT_EQ(ThreadCount(), threadsLoaded);
+  EXPECT_EQ(WaitForThreadCount(threadsLoaded, 2000), threadsLoaded);
   EXPECT_EQ(module.Unload(), 1);
-  EXPECT_EQ(ThreadCount(), threadsBefore);
+  EXPECT_EQ(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
   EXPECT_EQ(module.Unload(), 1);
 }
 

@@ -94,6 +94,19 @@ class ModuleTest : public ::testing::Test {
   LoadedModule module{kModuleFile};
 };
 
+// Waits up to `timeoutMs` until the process has `expected` threads again; a thread
+// that has ended may still be listed for a moment while the system removes it.
+// Returns the last count.
+inline std::size_t WaitForThreadCount(std::size_t expected, unsigned timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::size_t count = ThreadCount();
+  while (count != expected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    count = ThreadCount();
+  }
+  return count;
+}
+
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
