@@ -136,19 +136,22 @@ std::string DirectoryForLoad(const std::string& directory) {
   return Narrow(Widen(directory), CP_OEMCP);
 }
 
+bool CharsetAvailable(const Charset& charset, std::string* error) {
+  if (charset.codePage == CP_UTF8 || IsValidCodePage(charset.codePage)) return true;
+  *error = std::string("this system has no converter for ") + charset.name +
+           " (code page " + std::to_string(charset.codePage) +
+           "; Wine lacks ISO-2022-JP): write the request in a file and send it with "
+           "--raw";
+  return false;
+}
+
 bool ConvertFromUtf8(const Charset& charset, const std::string& text, std::string* out,
                      std::string* error) {
   if (charset.codePage == CP_UTF8 || text.empty()) {
     *out = text;
     return true;
   }
-  if (!IsValidCodePage(charset.codePage)) {
-    *error = std::string("this system has no converter for ") + charset.name +
-             " (code page " + std::to_string(charset.codePage) +
-             "); Wine lacks ISO-2022-JP: write the request in a file and send it "
-             "with --raw";
-    return false;
-  }
+  if (!CharsetAvailable(charset, error)) return false;
   int wideSize = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                      static_cast<int>(text.size()), nullptr, 0);
   if (wideSize <= 0) {
@@ -302,6 +305,17 @@ bool Iconv(const char* to, const char* from, const std::string& text, std::strin
 }
 
 }  // namespace
+
+bool CharsetAvailable(const Charset& charset, std::string* error) {
+  if (charset.codePage == 65001) return true;
+  iconv_t converter = iconv_open(charset.iconvName, "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    *error = std::string("this system has no converter for ") + charset.name;
+    return false;
+  }
+  iconv_close(converter);
+  return true;
+}
 
 bool ConvertFromUtf8(const Charset& charset, const std::string& text, std::string* out,
                      std::string* error) {

@@ -63,6 +63,9 @@ bool ModuleDirectory(const std::string& path, std::string* directory,
 // unchanged elsewhere.
 std::string DirectoryForLoad(const std::string& directory);
 
+// True when this system can convert between UTF-8 and `charset`; else false with
+// the reason in `error`.
+bool CharsetAvailable(const Charset& charset, std::string* error);
 // UTF-8 `text` written in `charset`. False, with the reason in `error`, when this
 // system has no converter for it or the text can't be written in it.
 bool ConvertFromUtf8(const Charset& charset, const std::string& text, std::string* out,

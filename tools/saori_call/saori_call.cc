@@ -316,6 +316,11 @@ int RunSaoriCall(const std::vector<std::string>& arguments, std::istream& in,
     return kExitSuccess;
   }
   const Charset& charset = *options.charset;
+  // --raw sends its bytes as they are; the charset then only decodes the answer.
+  if (!options.raw && !CharsetAvailable(charset, &error)) {
+    err << kName << error << "\n";
+    return kExitUsage;
+  }
 
   // The request is made before the module is touched, so a bad argument loads
   // nothing.
