@@ -86,26 +86,22 @@ TEST(CommandDispatcherTest, NamesThatMatchNoCommandAnswer400WithQueueState) {
   }
 }
 
-TEST(CommandDispatcherTest, RefusedCommandsStillReportLengthAndMaximum) {
+TEST(CommandDispatcherTest, EveryAnswerCarriesLengthAndMaximumAfterTheCommand) {
   CTovaro tovaro;
-  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"12"}).status, 200);
+  Answer set = Dispatch(tovaro, {u"SetQueueMax", u"12"});
+  EXPECT_EQ(set.status, 200);
+  EXPECT_EQ(set.result, u"0");
+  EXPECT_EQ(set.values, std::vector<WideString>{u"12"});
 
-  Answer alone = Dispatch(tovaro, {u"AddQueue"});
-  EXPECT_EQ(alone.status, 400);
-  EXPECT_EQ(alone.result, u"0");
-  EXPECT_EQ(alone.values, std::vector<WideString>{u"12"});
-
-  Answer zero = Dispatch(tovaro, {u"SetQueueMax", u"0"});
-  EXPECT_EQ(zero.status, 400);
-  EXPECT_EQ(zero.values, std::vector<WideString>{u"12"});
-}
-
-TEST(CommandDispatcherTest, NewMaximumIsReportedInTheSameAnswer) {
-  CTovaro tovaro;
-  Answer answer = Dispatch(tovaro, {u"SetQueueMax", u"65535"});
-  EXPECT_EQ(answer.status, 200);
-  EXPECT_EQ(answer.result, u"0");
-  EXPECT_EQ(answer.values, std::vector<WideString>{u"65535"});
+  for (const std::vector<WideString>& refused :
+       {std::vector<WideString>{u"AddQueue"}, {u"AddQueue", u"no worker"},
+        {u"SetQueueMax", u"0"}}) {
+    SCOPED_TRACE(testing::PrintToString(refused));
+    Answer answer = Dispatch(tovaro, refused, u"stale");
+    EXPECT_NE(answer.status, 200);
+    EXPECT_EQ(answer.result, u"0");
+    EXPECT_EQ(answer.values, std::vector<WideString>{u"12"});
+  }
 }
 
 }  // namespace

@@ -134,19 +134,6 @@ TEST_F(SpeechWorkerTest, EveryArgumentTravelsIntoThePacket) {
                                     18));
 }
 
-TEST_F(SpeechWorkerTest, UnresolvableHostIsDroppedAndTheNextStillArrives) {
-  TalkListener listener;
-  ASSERT_EQ(Dispatch(tovaro, {u"AddQueue", u"lost", u"bad..name", Decimal(listener.port())})
-                .status,
-            200);
-  ASSERT_EQ(Say(tovaro, "found", listener.port()), 200);
-
-  std::vector<std::string> packets = listener.WaitForPackets(1, kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(packets[0], PacketFor("found"));
-  EXPECT_EQ(listener.AcceptedCount(), 1u);
-}
-
 TEST_F(SpeechWorkerTest, FullQueueIsRefusedAndLowerMaximumKeepsEntries) {
   TalkListener waiting;
   {

@@ -55,17 +55,6 @@ TEST_F(TalkDeliveryTest, OneConnectionCarriesExactlyOnePacket) {
   EXPECT_EQ(listener.AcceptedCount(), 1u);
 }
 
-TEST_F(TalkDeliveryTest, HostNamesAreResolved) {
-  ASSERT_TRUE(networkStarted);
-  TalkListener listener;
-  TalkEntry entry = EntryFor("by name", "localhost", listener.port());
-  SendTalkPacket(entry, buffer, interrupt);
-
-  std::vector<std::string> packets = listener.WaitForPackets(1, kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(packets[0], PacketOf(entry));
-}
-
 // Each failure drops only its own entry: the same buffer and the next entry still
 // work, each on a connection of its own.
 TEST_F(TalkDeliveryTest, FailedDeliveriesDropOnlyTheirEntry) {
@@ -77,7 +66,7 @@ TEST_F(TalkDeliveryTest, FailedDeliveriesDropOnlyTheirEntry) {
       EntryFor("first", "127.0.0.1", listener.port()),
       EntryFor("unresolvable", "bad..name", listener.port()),
       EntryFor("empty host", "", listener.port()),
-      EntryFor("second", "127.0.0.1", listener.port()),
+      EntryFor("second, by name", "localhost", listener.port()),
   };
   for (const TalkEntry& entry : entries) SendTalkPacket(entry, buffer, interrupt);
 
@@ -88,13 +77,23 @@ TEST_F(TalkDeliveryTest, FailedDeliveriesDropOnlyTheirEntry) {
   EXPECT_EQ(listener.AcceptedCount(), 2u);
 }
 
-// A server that hangs up before reading must not take the process down (a write
-// to a closed connection raises a signal on some systems unless it is suppressed).
+// A server that hangs up before reading must not take the process down: on POSIX
+// a write to a reset connection raises SIGPIPE unless that is suppressed, and a
+// text far larger than the socket buffers makes sure writes follow the reset.
+// Windows raises no such signal, and Wine's blocking send does not return once
+// the peer has reset a connection it is blocked on, so there the text is small
+// enough never to block.
+#if defined(_WIN32)
+constexpr std::size_t kHangUpTextBytes = 1 << 10;
+#else
+constexpr std::size_t kHangUpTextBytes = 4 << 20;
+#endif
+
 TEST_F(TalkDeliveryTest, ServerThatHangsUpDoesNotHurt) {
   ASSERT_TRUE(networkStarted);
   TalkListener rude(TalkListener::Mode::kCloseAtOnce);
   TalkListener polite;
-  const std::string longText(4 << 20, 'a');
+  const std::string longText(kHangUpTextBytes, 'a');
   for (int i = 0; i < 3; ++i) {
     SendTalkPacket(EntryFor(longText, "127.0.0.1", rude.port()), buffer, interrupt);
   }
