@@ -1,0 +1,153 @@
+// The native benchmarks under Google Benchmark. Prints the one table of
+// bench/report.h; --gbench shows Google Benchmark's own report as well, and
+// --quick runs every benchmark a few times only (for CI, so the benchmarks can't
+// rot). Other --benchmark_* flags pass through. Exits 1 when a benchmark failed.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "report.h"
+#include "scenarios.h"
+
+namespace {
+
+bench::Results results;
+bool quick = false;
+
+// Keeps Google Benchmark quiet when only the table is wanted.
+class SilentReporter : public benchmark::BenchmarkReporter {
+ public:
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>&) override {}
+};
+
+void Fail(benchmark::State& state, const std::string& name, const std::exception& error) {
+  results.failures.push_back(name + ": " + error.what());
+  state.SkipWithError(error.what());
+}
+
+void RunLatency(benchmark::State& state, const bench::LatencyBenchmark& benchmark) {
+  std::vector<double> samples;
+  try {
+    std::unique_ptr<bench::Sampler> sampler = benchmark.make();
+    samples.reserve(static_cast<std::size_t>(state.max_iterations));
+    for (auto _ : state) {
+      const double ns = sampler->Sample();
+      state.SetIterationTime(ns / 1e9);
+      samples.push_back(ns);
+    }
+  } catch (const std::exception& error) {
+    Fail(state, benchmark.name, error);
+    return;
+  }
+  const bench::Latency latency = bench::Summarise(samples);
+  results.latency[benchmark.name] = latency;
+  state.counters["median_us"] = latency.medianNs / 1000.0;
+  state.counters["p99_us"] = latency.p99Ns / 1000.0;
+}
+
+// One burst per iteration; the figure is the median rate of the bursts.
+void RunThroughput(benchmark::State& state, double (*burst)(std::size_t), double* rate) {
+  const std::size_t entries = quick ? 100 : bench::kThroughputEntries;
+  results.throughputEntries = entries;
+  std::vector<double> rates;
+  try {
+    for (auto _ : state) {
+      const double packetsPerSecond = burst(entries);
+      state.SetIterationTime(static_cast<double>(entries) / packetsPerSecond);
+      rates.push_back(packetsPerSecond);
+    }
+  } catch (const std::exception& error) {
+    Fail(state, "throughput", error);
+    return;
+  }
+  std::sort(rates.begin(), rates.end());
+  *rate = rates[rates.size() / 2];
+  state.counters["packets_per_s"] = *rate;
+}
+
+void RunMemory(benchmark::State& state) {
+  const std::size_t entries = quick ? 1000 : bench::kLargestQueue;
+  try {
+    for (auto _ : state) {
+      results.memory = bench::MeasureQueueMemory(entries, bench::kMemoryTextBytes);
+    }
+  } catch (const std::exception& error) {
+    Fail(state, "memory", error);
+    return;
+  }
+  state.counters["heap_bytes_per_entry"] = results.memory.heapBytesPerEntry;
+  state.counters["resident_full_MiB"] =
+      static_cast<double>(results.memory.residentFullBytes) / 1048576.0;
+}
+
+void Register() {
+  for (const bench::LatencyBenchmark& benchmark : bench::LatencyBenchmarks()) {
+    benchmark::RegisterBenchmark(benchmark.name.c_str(),
+                                 [benchmark](benchmark::State& state) {
+                                   RunLatency(state, benchmark);
+                                 })
+        ->Iterations(static_cast<benchmark::IterationCount>(
+            quick ? benchmark.quickSamples : benchmark.samples))
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+  }
+  const int bursts = quick ? 1 : 5;
+  benchmark::RegisterBenchmark("throughput/worker drains the queue",
+                               [](benchmark::State& state) {
+                                 RunThroughput(state, &bench::WorkerThroughput,
+                                               &results.workerPacketsPerSecond);
+                               })
+      ->Iterations(bursts)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("throughput/plain loop",
+                               [](benchmark::State& state) {
+                                 RunThroughput(state, &bench::PlainLoopThroughput,
+                                               &results.plainPacketsPerSecond);
+                               })
+      ->Iterations(bursts)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("memory/full queue", &RunMemory)
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool showGbench = false;
+  std::vector<char*> arguments;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else if (std::strcmp(argv[i], "--gbench") == 0) {
+      showGbench = true;
+    } else {
+      arguments.push_back(argv[i]);
+    }
+  }
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
+  if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 2;
+
+  results.quick = quick;
+  results.platform = "the native build (Google Benchmark)";
+  Register();
+  if (showGbench) {
+    benchmark::RunSpecifiedBenchmarks();
+  } else {
+    SilentReporter silent;
+    benchmark::RunSpecifiedBenchmarks(&silent);
+  }
+  benchmark::Shutdown();
+
+  bench::PrintTable(results, std::cout);
+  return results.failures.empty() ? 0 : 1;
+}
