@@ -1,0 +1,175 @@
+// Delivery faults through the built module, one test per fault: while the worker
+// is held up or turned away, every request is still answered at once; entries
+// queued after the fault reach a healthy server once the fault is over; unload
+// returns within its limit with the fault still in place and leaves no thread.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "module/module_fixture.h"
+#include "support/answer_form.h"
+#include "support/module_loader.h"
+#include "support/talk_listener.h"
+
+namespace test_support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned kArrivalTimeoutMs = 5000;
+// A request that waits for the speech server is a fault; this is far above what
+// any request takes, also under valgrind.
+constexpr double kAnswerSeconds = 1.0;
+#if defined(_WIN32)
+// A blocked delivery cannot be interrupted there; unload waits for its limit.
+constexpr double kUnloadSeconds = 65.0;
+#else
+constexpr double kUnloadSeconds = 5.0;
+#endif
+constexpr int kEntriesAfterFault = 3;
+
+struct Fault {
+  const char* name;
+  // The listener that makes the fault, if one does.
+  bool hasListener;
+  TalkListener::Mode mode;
+  // The host, and the port when no listener gives one ("" for a port where
+  // nothing listens).
+  const char* host;
+  const char* port;
+  // The text of the entry that meets the fault; large enough to fill every socket
+  // buffer when the server never reads.
+  std::size_t textBytes;
+};
+
+const Fault kFaults[] = {
+    {"Refused", false, TalkListener::Mode::kRecord, "127.0.0.1", "", 5},
+    {"NeverAccepts", true, TalkListener::Mode::kNeverAccept, "127.0.0.1", nullptr, 5},
+    {"AcceptsNeverReads", true, TalkListener::Mode::kAcceptNeverRead, "127.0.0.1", nullptr,
+     8u << 20},
+    {"ClosesAtOnce", true, TalkListener::Mode::kCloseAtOnce, "127.0.0.1", nullptr, 5},
+    {"UnresolvableName", false, TalkListener::Mode::kRecord, "bad..name", "50001", 5},
+    {"PortZero", false, TalkListener::Mode::kRecord, "127.0.0.1", "0", 5},
+};
+
+// Waits up to `timeoutMs` until the process has at most `limit` threads; returns
+// the last count. The C library's name lookup runs on helper threads of its own
+// that linger for a second after a lookup, so the count can also fall.
+std::size_t WaitForAtMostThreads(std::size_t limit, unsigned timeoutMs) {
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::size_t count = ThreadCount();
+  while (count > limit && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    count = ThreadCount();
+  }
+  return count;
+}
+
+class ModuleFaultMatrixTest : public ModuleTest,
+                              public ::testing::WithParamInterface<Fault> {
+ protected:
+  // A listener for the fault, or null when the fault needs none.
+  std::unique_ptr<TalkListener> FaultListener() {
+    const Fault& fault = GetParam();
+    return fault.hasListener ? std::make_unique<TalkListener>(fault.mode) : nullptr;
+  }
+
+  // Queues one entry that meets the fault and waits until the worker has it.
+  void QueueFaultyEntry(const TalkListener* listener) {
+    const Fault& fault = GetParam();
+    std::string port = listener != nullptr ? std::to_string(listener->port())
+                       : *fault.port == '\0' ? std::to_string(UnusedPort())
+                                             : fault.port;
+    Answer answer = Timed(HostExecute(
+        "UTF-8", {"AddQueue", std::string(fault.textBytes, 'f'), fault.host, port}));
+    ASSERT_EQ(StatusLine(answer.bytes), "SAORI/1.0 200 OK");
+    ASSERT_TRUE(WaitForEmptyQueue(kArrivalTimeoutMs));
+    // A listener that takes connections has this one once the worker is inside
+    // the delivery.
+    if (listener != nullptr && fault.mode == TalkListener::Mode::kAcceptNeverRead) {
+      ASSERT_EQ(const_cast<TalkListener*>(listener)->WaitForAccepted(1, kArrivalTimeoutMs),
+                1u);
+    }
+  }
+
+  // A request whose answer must be complete and come within kAnswerSeconds.
+  Answer Timed(const std::string& request) {
+    Clock::time_point start = Clock::now();
+    Answer answer = module.Request(request);
+    slowestAnswer = std::max(slowestAnswer, SecondsSince(start));
+    EXPECT_TRUE(IsCompleteAnswer(answer.bytes, "UTF-8")) << answer.bytes;
+    ++answered;
+    return answer;
+  }
+
+  double slowestAnswer = 0;
+  int answered = 0;
+};
+
+TEST_P(ModuleFaultMatrixTest, RequestsAnswerAtOnceAndLaterEntriesArrive) {
+  TalkListener healthy;
+  std::unique_ptr<TalkListener> faulty = FaultListener();
+  module.Load("C:/ghost/");
+  QueueFaultyEntry(faulty.get());
+
+  // The fault is in place: the worker is held up in it or has just dropped it.
+  std::vector<std::string> texts;
+  for (int i = 0; i < kEntriesAfterFault; ++i) {
+    texts.push_back("after the fault " + std::to_string(i));
+    Answer answer = Timed(HostExecute(
+        "UTF-8", {"AddQueue", texts.back(), "127.0.0.1", std::to_string(healthy.port())}));
+    EXPECT_EQ(StatusLine(answer.bytes), "SAORI/1.0 200 OK");
+  }
+  Timed(HostExecute("UTF-8", {}));
+  Timed(HostExecute("UTF-8", {"SetQueueMax", "100"}));
+  Timed(SaoriRequest("GET Version SAORI/1.0", {{"Charset", "UTF-8"}}));
+
+  // The fault ends: a server that held the connection goes away.
+  faulty.reset();
+  std::vector<std::string> packets =
+      healthy.WaitForPackets(texts.size(), kArrivalTimeoutMs);
+  ASSERT_EQ(packets.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(packets[i], DefaultTalkPacket(texts[i])) << i;
+  }
+
+  EXPECT_LT(slowestAnswer, kAnswerSeconds);
+  RecordProperty("requests_answered", answered);
+  RecordProperty("entries_delivered", static_cast<int>(packets.size()));
+  RecordProperty("slowest_answer_ms", static_cast<int>(slowestAnswer * 1000));
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+TEST_P(ModuleFaultMatrixTest, UnloadDuringTheFaultIsWithinItsLimit) {
+  std::unique_ptr<TalkListener> faulty = FaultListener();
+  std::size_t threadsBefore = ThreadCount();
+  module.Load("C:/ghost/");
+  QueueFaultyEntry(faulty.get());
+  Timed(HostExecute("UTF-8", {"AddQueue", "waiting", "127.0.0.1",
+                              std::to_string(UnusedPort())}));
+
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(module.Unload(), 1);
+  double seconds = SecondsSince(start);
+  EXPECT_LT(seconds, kUnloadSeconds);
+  RecordProperty("unload_ms", static_cast<int>(seconds * 1000));
+  EXPECT_LE(WaitForAtMostThreads(threadsBefore, 3000), threadsBefore);  // the worker ended
+
+  // A new instance is in order.
+  module.Load("C:/ghost/");
+  EXPECT_EQ(QueueState(), "0/255");
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ModuleFaultMatrixTest, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace test_support
