@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "harness.h"
+#include "packet_sink.h"
 #include "platform/network.h"
 #include "speech/talk_delivery.h"
 #include "speech/talk_entry.h"
@@ -46,6 +47,9 @@ std::string AddQueueRequest(const std::string& charset, const std::string& text,
   return ExecuteRequest(charset, {"AddQueue", text, kLoopback, std::to_string(port)});
 }
 
+// The talk packet of the short text: the header and the UTF-8 bytes.
+std::size_t ShortTextPacketBytes() { return 15 + kShortTextUtf8.size(); }
+
 std::string ClearQueueRequest() { return ExecuteRequest("UTF-8", {"ClearQueue"}); }
 
 std::string SetQueueMaxRequest(std::size_t maximum) {
@@ -64,12 +68,12 @@ void HoldUpWorker(ModuleSession& module, const TalkListener& blocker) {
 }
 
 // A request timed with an idle worker: after each call the sampler waits, untimed,
-// until the stand-in server has the connection, so the next call again finds the
-// worker asleep.
+// until the worker has delivered and closed the connection, so the next call again
+// finds the worker asleep.
 class IdleAddQueue : public Sampler {
  public:
   IdleAddQueue(const std::string& charset, const std::string& text)
-      : request_(AddQueueRequest(charset, text, listener_.port())) {
+      : request_(AddQueueRequest(charset, text, sink_.port())) {
     module_.Expect(SetQueueMaxRequest(kLargestQueue), 200);
   }
 
@@ -77,13 +81,13 @@ class IdleAddQueue : public Sampler {
     const double ns = module_.TimedRequest(request_, &answer_);
     Require(StatusOf(answer_) == 200, "AddQueue was not accepted");
     ++sent_;
-    Require(listener_.WaitForAccepted(sent_, kDeliveryWaitMs) >= sent_,
+    Require(sink_.WaitForEnded(sent_, kDeliveryWaitMs) >= sent_,
             "the worker did not deliver");
     return ns;
   }
 
  private:
-  TalkListener listener_;
+  PacketSink sink_;
   ModuleSession module_;
   std::string request_;
   std::string answer_;
@@ -167,7 +171,7 @@ class BlockingDelivery : public Sampler {
     Require(platform::StartNetwork(), "the network did not start");
     entry_.text = kShortTextUtf8;
     entry_.host = kLoopback;
-    entry_.port = listener_.port();
+    entry_.port = sink_.port();
   }
   ~BlockingDelivery() override { platform::StopNetwork(); }
 
@@ -176,13 +180,13 @@ class BlockingDelivery : public Sampler {
     speech::SendTalkPacket(entry_, buffer_, interrupt_);
     const Clock::time_point end = Clock::now();
     ++sent_;
-    Require(listener_.WaitForAccepted(sent_, kDeliveryWaitMs) >= sent_,
+    Require(sink_.WaitForEnded(sent_, kDeliveryWaitMs) >= sent_,
             "the packet did not arrive");
     return NanosecondsBetween(start, end);
   }
 
  private:
-  TalkListener listener_;
+  PacketSink sink_;
   speech::TalkEntry entry_;
   std::vector<char> buffer_;
   platform::DeliveryInterrupt interrupt_;
@@ -260,10 +264,10 @@ std::vector<LatencyBenchmark> LatencyBenchmarks() {
 }
 
 double WorkerThroughput(std::size_t entries) {
-  TalkListener listener;
+  PacketSink sink;
   ModuleSession module;
   module.Expect(SetQueueMaxRequest(kLargestQueue), 200);
-  const std::string request = AddQueueRequest("UTF-8", kShortTextUtf8, listener.port());
+  const std::string request = AddQueueRequest("UTF-8", kShortTextUtf8, sink.port());
   std::string answer;
   std::size_t refused = 0;
 
@@ -272,30 +276,49 @@ double WorkerThroughput(std::size_t entries) {
     module.TimedRequest(request, &answer);
     if (StatusOf(answer) != 200) ++refused;
   }
-  const std::size_t received = listener.WaitForPackets(entries, kDrainWaitMs).size();
+  const std::size_t received = sink.WaitForEnded(entries, kDrainWaitMs);
   const double rate = PacketsPerSecond(entries, start);
   Require(refused == 0, "AddQueue was refused during the burst");
   Require(received >= entries, "the worker did not deliver every entry");
+  Require(sink.ReceivedBytes() == entries * ShortTextPacketBytes(),
+          "the worker's packets did not arrive whole");
   return rate;
 }
 
 double PlainLoopThroughput(std::size_t entries) {
-  TalkListener listener;
+  PacketSink sink;
   Require(platform::StartNetwork(), "the network did not start");
   speech::TalkEntry entry;
   entry.text = kShortTextUtf8;
   entry.host = kLoopback;
-  entry.port = listener.port();
+  entry.port = sink.port();
   std::vector<char> buffer;
   platform::DeliveryInterrupt interrupt;
 
   const Clock::time_point start = Clock::now();
   for (std::size_t i = 0; i < entries; ++i) speech::SendTalkPacket(entry, buffer, interrupt);
-  const std::size_t received = listener.WaitForPackets(entries, kDrainWaitMs).size();
+  const std::size_t received = sink.WaitForEnded(entries, kDrainWaitMs);
   const double rate = PacketsPerSecond(entries, start);
   platform::StopNetwork();
   Require(received >= entries, "the plain loop's packets did not all arrive");
+  Require(sink.ReceivedBytes() == entries * ShortTextPacketBytes(),
+          "the plain loop's packets did not arrive whole");
   return rate;
+}
+
+Throughput MeasureThroughput(std::size_t entries, int bursts) {
+  std::vector<double> worker;
+  std::vector<double> plain;
+  for (int i = 0; i < bursts; ++i) {
+    worker.push_back(WorkerThroughput(entries));
+    plain.push_back(PlainLoopThroughput(entries));
+  }
+  std::sort(worker.begin(), worker.end());
+  std::sort(plain.begin(), plain.end());
+  Throughput throughput;
+  throughput.workerPacketsPerSecond = worker[worker.size() / 2];
+  throughput.plainPacketsPerSecond = plain[plain.size() / 2];
+  return throughput;
 }
 
 QueueMemory MeasureQueueMemory(std::size_t entries, std::size_t textBytes) {

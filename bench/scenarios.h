@@ -60,6 +60,13 @@ std::string ScalingTextName(std::size_t bytes);
 double WorkerThroughput(std::size_t entries);
 // The same packets sent by a plain loop on this thread: open, send, close.
 double PlainLoopThroughput(std::size_t entries);
+struct Throughput {
+  double workerPacketsPerSecond = 0;
+  double plainPacketsPerSecond = 0;
+};
+// Worker bursts and plain-loop bursts taken in turn, so that both meet the same
+// load on a shared machine; the median rate of `bursts` of each.
+Throughput MeasureThroughput(std::size_t entries, int bursts);
 
 // Benchmark 4: the queue filled to `entries` waiting entries of `textBytes` bytes
 // each while the worker is held up.

@@ -2,7 +2,6 @@
 // (and anywhere Google Benchmark is missing). Prints the same table as the native
 // program. --quick runs every benchmark a few times only. Exits 1 when a benchmark
 // failed.
-#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -11,17 +10,6 @@
 
 #include "report.h"
 #include "scenarios.h"
-
-namespace {
-
-double MedianRate(double (*burst)(std::size_t), std::size_t entries, int bursts) {
-  std::vector<double> rates;
-  for (int i = 0; i < bursts; ++i) rates.push_back(burst(entries));
-  std::sort(rates.begin(), rates.end());
-  return rates[rates.size() / 2];
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   bool quick = false;
@@ -56,8 +44,9 @@ int main(int argc, char** argv) {
   const int bursts = quick ? 1 : 5;
   results.throughputEntries = entries;
   try {
-    results.workerPacketsPerSecond = MedianRate(&bench::WorkerThroughput, entries, bursts);
-    results.plainPacketsPerSecond = MedianRate(&bench::PlainLoopThroughput, entries, bursts);
+    const bench::Throughput throughput = bench::MeasureThroughput(entries, bursts);
+    results.workerPacketsPerSecond = throughput.workerPacketsPerSecond;
+    results.plainPacketsPerSecond = throughput.plainPacketsPerSecond;
   } catch (const std::exception& error) {
     results.failures.push_back(std::string("throughput: ") + error.what());
   }
