@@ -125,7 +125,7 @@ void PacketSink::Impl::Run() {
   }
 }
 
-PacketSink::PacketSink() : impl_(std::make_unique<Impl>()) {
+PacketSink::PacketSink(bool serve) : impl_(std::make_unique<Impl>()) {
   impl_->networkStarted = platform::StartNetwork();
   impl_->listener = socket(AF_INET, SOCK_STREAM, 0);
   if (impl_->listener == kNoSocket) throw std::runtime_error("socket failed");
@@ -138,19 +138,25 @@ PacketSink::PacketSink() : impl_(std::make_unique<Impl>()) {
     throw std::runtime_error("cannot listen on the loopback interface");
   }
   impl_->port = ntohs(address.sin_port);
-  impl_->thread = std::thread([this] { impl_->Run(); });
+  if (serve) Serve();
+}
+
+void PacketSink::Serve() {
+  if (!impl_->thread.joinable()) impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
 PacketSink::~PacketSink() {
-  // A connection of our own wakes the thread, which then sees the flag.
-  impl_->stopping = true;
-  const Socket waker = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = Loopback(impl_->port);
-  if (waker != kNoSocket) {
-    connect(waker, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (impl_->thread.joinable()) {
+    // A connection of our own wakes the thread, which then sees the flag.
+    impl_->stopping = true;
+    const Socket waker = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(impl_->port);
+    if (waker != kNoSocket) {
+      connect(waker, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    impl_->thread.join();
+    if (waker != kNoSocket) CloseSocket(waker);
   }
-  impl_->thread.join();
-  if (waker != kNoSocket) CloseSocket(waker);
   CloseSocket(impl_->listener);
   if (impl_->networkStarted) platform::StopNetwork();
 }

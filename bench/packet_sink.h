@@ -16,13 +16,17 @@ namespace bench {
 
 class PacketSink {
  public:
-  // Throws std::runtime_error when it cannot listen.
-  PacketSink();
+  // Throws std::runtime_error when it cannot listen. With `serve` false it listens
+  // but neither accepts nor reads until Serve(): a client's connect still
+  // succeeds, and a send larger than the socket buffers then blocks.
+  explicit PacketSink(bool serve = true);
   ~PacketSink();
   PacketSink(const PacketSink&) = delete;
   PacketSink& operator=(const PacketSink&) = delete;
 
   std::uint16_t port() const;
+  // Starts accepting and reading, if not yet started.
+  void Serve();
   // Waits until at least `count` connections have ended (the peer closed) or
   // `timeoutMs` have passed; returns the number ended. Only the connection that
   // reaches `count` wakes the caller.
