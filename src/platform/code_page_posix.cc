@@ -102,13 +102,13 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
   KeepConverterModulesLoaded();
   Converter converter(to, from);
   if (!converter.ok()) return false;
-  // iconv writes straight into the result, which starts with room for twice the
-  // input (more than any charset in use needs) and doubles whenever iconv finds it
-  // full. Handing iconv small pieces of output instead makes the C library's
-  // two-step conversions convert ahead and throw the work away for every piece,
-  // which made long texts cost more per byte the longer they were.
+  // iconv writes straight into the result, which starts with room for as many
+  // bytes as the input has and doubles whenever iconv finds it full. Handing iconv
+  // small pieces of output instead makes the C library's two-step conversions
+  // convert ahead and throw the work away for every piece, which made long texts
+  // cost more per byte the longer they were.
   std::size_t used = result->size();
-  result->resize(used + size * 2 + 16);
+  result->resize(used + size + 16);
   // One iconv call that never stops for lack of room; `inPos` null resets the shift
   // state. Returns iconv's result with errno's value in `error`.
   const auto convert = [&](char** inPos, std::size_t* inLeft, int* error) {

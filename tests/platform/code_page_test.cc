@@ -58,6 +58,28 @@ TEST(CodePageTest, JapaneseSentenceRoundTripsThroughEveryJapanesePage) {
   }
 }
 
+// Long enough to outgrow any first guess at the converted size many times over and
+// to outlast the conversion library's own buffers.
+TEST(CodePageTest, LongTextConvertsWholeWithReplacementsInPlace) {
+  std::u16string text;
+  while (text.size() < 200000) text += kSentence;
+  for (const CodePage codePage : kJapanesePages) {
+    const std::u16string back = Decode(codePage, Encode(codePage, text));
+    EXPECT_EQ(back.size(), text.size()) << "code page " << codePage;
+    EXPECT_TRUE(back == text) << "code page " << codePage;
+  }
+
+  std::string bytes;
+  std::u16string expected;
+  for (int i = 0; i < 20000; ++i) {
+    bytes += "\xe3\x81\x82" "abc\xff";
+    expected += u"\u3042abc\ufffd";
+  }
+  const std::u16string decoded = Decode(kCodePageUtf8, bytes);
+  EXPECT_EQ(decoded.size(), expected.size());
+  EXPECT_TRUE(decoded == expected);
+}
+
 TEST(CodePageTest, CharactersHaveTheirStandardBytes) {
   struct Case {
     CodePage codePage;
