@@ -99,12 +99,12 @@ void IsolationSection(const Results& results, std::ostream& out) {
 
 void MemorySection(const Results& results, std::ostream& out) {
   const QueueMemory& memory = results.memory;
-  out << "4. Memory: " << memory.entries << " waiting entries of " << memory.textBytes
-      << "-byte text\n";
   if (memory.entries == 0) {
-    out << "  not measured\n";
+    out << "4. Memory: not measured\n";
     return;
   }
+  out << "4. Memory: " << memory.entries << " waiting entries of " << memory.textBytes
+      << "-byte text\n";
   out << "  " << Pad("heap bytes per waiting entry", 40)
       << (memory.measured ? Format("%.1f", memory.heapBytesPerEntry) : "not measured")
       << "\n"
