@@ -21,6 +21,14 @@ double Rank(const std::vector<double>& sorted, double fraction) {
   return sorted[std::min(index, sorted.size() - 1)];
 }
 
+
+// TOVARO_BENCH_MODULE names another build of the module, so that two builds can be
+// compared on the same machine in the same minutes.
+std::string ModuleFile() {
+  const char* other = std::getenv("TOVARO_BENCH_MODULE");
+  return other != nullptr && *other != '\0' ? other : kModuleFile;
+}
+
 }  // namespace
 
 Latency Summarise(std::vector<double> samples) {
@@ -62,13 +70,6 @@ long ResultOf(const std::string& answer) {
 
 void Require(bool condition, const std::string& what) {
   if (!condition) throw std::runtime_error(what);
-}
-
-// TOVARO_BENCH_MODULE names another build of the module, so that two builds can be
-// compared on the same machine in the same minutes.
-std::string ModuleFile() {
-  const char* other = std::getenv("TOVARO_BENCH_MODULE");
-  return other != nullptr && *other != '\0' ? other : kModuleFile;
 }
 
 ModuleSession::ModuleSession() : module_(ModuleFile()) {

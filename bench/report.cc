@@ -106,13 +106,18 @@ void MemorySection(const Results& results, std::ostream& out) {
   out << "4. Memory: " << memory.entries << " waiting entries of " << memory.textBytes
       << "-byte text\n";
   out << "  " << Pad("heap bytes per waiting entry", 40)
-      << (memory.measured ? Format("%.1f", memory.heapBytesPerEntry) : "not measured")
+      << (memory.measured ? Format("%.1f bytes", memory.heapBytesPerEntry) : "not measured")
       << "\n"
       << "  " << Pad("resident size, queue empty", 40)
       << Format("%.1f MiB", static_cast<double>(memory.residentBeforeBytes) / 1048576.0)
       << "\n"
       << "  " << Pad("resident size, queue full", 40)
       << Format("%.1f MiB", static_cast<double>(memory.residentFullBytes) / 1048576.0)
+      << "\n"
+      << "  " << Pad("resident growth per waiting entry", 40)
+      << Format("%.1f bytes", (static_cast<double>(memory.residentFullBytes) -
+                               static_cast<double>(memory.residentBeforeBytes)) /
+                                  static_cast<double>(memory.entries))
       << "\n";
 }
 
