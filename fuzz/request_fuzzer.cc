@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "support/answer_form.h"
 #include "fuzz_check.h"
 #include "saori/charset_detection.h"
 #include "saori/request_pipeline.h"
 #include "saori/saori_response.h"
 #include "speech/tovaro.h"
+#include "support/answer_form.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Never loaded, so AddQueue is refused instead of starting deliveries.

@@ -145,7 +145,17 @@ addrinfo Ipv4Hints() {
 
 }  // namespace
 
-#if defined(__GLIBC__)
+// ThreadSanitizer does not see the helper threads that getaddrinfo_a starts inside
+// the C library, and they crash in its allocator; its builds take the plain lookup.
+#if defined(__SANITIZE_THREAD__)
+#define TOVARO_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TOVARO_THREAD_SANITIZER 1
+#endif
+#endif
+
+#if defined(__GLIBC__) && !defined(TOVARO_THREAD_SANITIZER)
 
 namespace {
 

@@ -229,40 +229,69 @@ TEST_F(PluginInstanceTest, MissingAnswerBlockComesWithLengthZero) {
 
 // Memory runs out at each allocation in turn, once or for good: every request is
 // answered with its real answer, the failure answer, or no block and length 0, and
-// the module keeps answering afterwards.
+// the module keeps answering afterwards. The requests take the paths that allocate
+// most: a queue command, an entry handed to the running worker in a two-step
+// charset, and a notification in a stateful one.
 TEST_F(PluginInstanceTest, RequestSurvivesExhaustedMemoryAtEveryStep) {
   ASSERT_EQ(module::Load(nullptr, 0, 1), 1);
-  const std::string request =
-      "EXECUTE SAORI/1.0\r\nCharset: UTF-8\r\nArgument0: SetQueueMax\r\nArgument1: 9\r\n\r\n";
-  const std::string full = Ask(request).bytes;
-  ASSERT_EQ(full.substr(0, 16), "SAORI/1.0 200 OK");
-  for (bool persistent : {false, true}) {
-    bool sawFailureAnswer = false;
-    bool sawNull = false;
-    for (long step = 0;; ++step) {
-      SCOPED_TRACE(std::to_string(step) + (persistent ? " and on" : " only"));
-      Reply reply = Ask(request, step, persistent);
-      bool hit = failureHit;
-      if (reply.isNull) {
-        EXPECT_EQ(reply.length, 0);
-        sawNull = true;
-      } else if (reply.bytes == kFailureAnswer) {
-        EXPECT_EQ(reply.length, 39);
-        sawFailureAnswer = true;
-      } else {
-        EXPECT_EQ(reply.bytes, full);
+  struct Case {
+    const char* name;
+    std::string request;
+    // Only the status line is compared: the queue length depends on the worker.
+    bool statusOnly;
+  };
+  const Case cases[] = {
+      {"set_queue_max",
+       "EXECUTE SAORI/1.0\r\nCharset: UTF-8\r\nArgument0: SetQueueMax\r\n"
+       "Argument1: 65535\r\n\r\n",
+       false},
+      // To a port nobody listens on (the discard port), in Shift_JIS; the maximum set
+      // above keeps the queue from filling while the worker turns entries away.
+      {"add_queue",
+       "EXECUTE SAORI/1.0\r\nCharset: Shift_JIS\r\nArgument0: AddQueue\r\n"
+       "Argument1: \x82\xB1\x82\xF1\r\nArgument2: 127.0.0.1\r\nArgument3: 9\r\n\r\n",
+       true},
+      {"notify",
+       "NOTIFY SAORI/1.0\r\nCharset: ISO-2022-JP\r\nArgument0: ClearQueue\r\n"
+       "Argument1: \x1B$B$3\x1B(B\r\nID: OnTest\r\n\r\n",
+       false},
+  };
+  for (const Case& c : cases) {
+    const std::string full = Ask(c.request).bytes;
+    ASSERT_EQ(full.substr(0, 12), "SAORI/1.0 20") << c.name;
+    const std::string fullStatus = full.substr(0, full.find("\r\n"));
+    for (bool persistent : {false, true}) {
+      bool sawFailureAnswer = false;
+      bool sawNull = false;
+      for (long step = 0;; ++step) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(step) +
+                     (persistent ? " and on" : " only"));
+        Reply reply = Ask(c.request, step, persistent);
+        bool hit = failureHit;
+        if (reply.isNull) {
+          EXPECT_EQ(reply.length, 0);
+          sawNull = true;
+        } else if (reply.bytes == kFailureAnswer) {
+          EXPECT_EQ(reply.length, 39);
+          sawFailureAnswer = true;
+        } else if (c.statusOnly) {
+          EXPECT_EQ(reply.bytes.substr(0, reply.bytes.find("\r\n")), fullStatus);
+        } else {
+          EXPECT_EQ(reply.bytes, full);
+        }
+        EXPECT_EQ(Ask(kVersionRequest).bytes, kVersionAnswer);
+        if (!hit) {
+          RecordProperty(std::string(c.name) + (persistent ? "_steps_lasting" : "_steps"),
+                         static_cast<int>(step));
+          break;
+        }
+        ASSERT_LT(step, 10000);
       }
-      EXPECT_EQ(Ask(kVersionRequest).bytes, kVersionAnswer);
-      if (!hit) {
-        RecordProperty(persistent ? "steps_lasting" : "steps_single", static_cast<int>(step));
-        break;
-      }
-      ASSERT_LT(step, 10000);
+      // A single failure leaves room for the failure answer; lasting exhaustion
+      // does not.
+      EXPECT_EQ(sawFailureAnswer, !persistent);
+      EXPECT_EQ(sawNull, persistent);
     }
-    // A single failure leaves room for the failure answer; lasting exhaustion
-    // does not.
-    EXPECT_EQ(sawFailureAnswer, !persistent);
-    EXPECT_EQ(sawNull, persistent);
   }
 }
 
@@ -270,27 +299,36 @@ TEST_F(PluginInstanceTest, RequestSurvivesExhaustedMemoryAtEveryStep) {
 // leaves either no instance or one that unloads normally.
 TEST_F(PluginInstanceTest, LoadSurvivesExhaustedMemoryAtEveryStep) {
   const std::string directory = "C:/a rather long ghost directory name/";
-  for (bool persistent : {false, true}) {
-    for (long step = 0;; ++step) {
-      SCOPED_TRACE(std::to_string(step) + (persistent ? " and on" : " only"));
-      void* block = HostBlockWith(directory);
-      int result;
-      bool hit;
-      {
-        FailingAllocations failing(step, persistent);
-        result = module::Load(block, static_cast<long>(directory.size()), 65001);
-        hit = failureHit;
+  // load takes the directory in the ANSI code page, loadu in UTF-8.
+  for (saori::CodePage codePage : {platform::kCodePageOem, platform::kCodePageUtf8}) {
+    for (bool persistent : {false, true}) {
+      for (long step = 0;; ++step) {
+        SCOPED_TRACE(std::to_string(codePage) + " " + std::to_string(step) +
+                     (persistent ? " and on" : " only"));
+        void* block = HostBlockWith(directory);
+        int result;
+        bool hit;
+        {
+          FailingAllocations failing(step, persistent);
+          result = module::Load(block, static_cast<long>(directory.size()), codePage);
+          hit = failureHit;
+        }
+        EXPECT_TRUE(result == 0 || result == 1) << result;
+        if (result == 1) {
+          ASSERT_NE(module::PluginInstance(), nullptr);
+          EXPECT_EQ(module::PluginInstance()->modulePath,
+                    u"C:/a rather long ghost directory name/");
+        }
+        module::Unload();
+        EXPECT_EQ(module::PluginInstance(), nullptr);
+        if (!hit) {
+          RecordProperty((codePage == platform::kCodePageUtf8 ? "loadu" : "load") +
+                             std::string(persistent ? "_steps_lasting" : "_steps"),
+                         static_cast<int>(step));
+          break;
+        }
+        ASSERT_LT(step, 10000);
       }
-      EXPECT_TRUE(result == 0 || result == 1) << result;
-      if (result == 1) {
-        ASSERT_NE(module::PluginInstance(), nullptr);
-        EXPECT_EQ(module::PluginInstance()->modulePath,
-                  u"C:/a rather long ghost directory name/");
-      }
-      module::Unload();
-      EXPECT_EQ(module::PluginInstance(), nullptr);
-      if (!hit) break;
-      ASSERT_LT(step, 10000);
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -151,6 +152,14 @@ void FreeHostBlock(void* block) {
 }
 
 std::size_t ThreadCount() {
+  // A run-time that starts a helper thread along with the process's first thread
+  // (ThreadSanitizer does) must have it before the first count, or the first
+  // thread a test starts would seem to be left behind.
+  static const bool helpersStarted = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  static_cast<void>(helpersStarted);
 #if defined(_WIN32)
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
