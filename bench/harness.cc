@@ -21,7 +21,6 @@ double Rank(const std::vector<double>& sorted, double fraction) {
   return sorted[std::min(index, sorted.size() - 1)];
 }
 
-
 // TOVARO_BENCH_MODULE names another build of the module, so that two builds can be
 // compared on the same machine in the same minutes.
 std::string ModuleFile() {
