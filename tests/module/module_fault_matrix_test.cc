@@ -147,7 +147,7 @@ TEST_P(ModuleFaultMatrixTest, RequestsAnswerAtOnceAndLaterEntriesArrive) {
   EXPECT_LT(slowestAnswer, kAnswerSeconds);
   RecordProperty("requests_answered", answered);
   RecordProperty("entries_delivered", static_cast<int>(packets.size()));
-  RecordProperty("slowest_answer_ms", static_cast<int>(slowestAnswer * 1000));
+  RecordProperty("slowest_answer_us", static_cast<int>(slowestAnswer * 1e6));
   EXPECT_EQ(module.Unload(), 1);
 }
 
@@ -163,7 +163,7 @@ TEST_P(ModuleFaultMatrixTest, UnloadDuringTheFaultIsWithinItsLimit) {
   EXPECT_EQ(module.Unload(), 1);
   double seconds = SecondsSince(start);
   EXPECT_LT(seconds, kUnloadSeconds);
-  RecordProperty("unload_ms", static_cast<int>(seconds * 1000));
+  RecordProperty("unload_us", static_cast<int>(seconds * 1e6));
   EXPECT_LE(WaitForAtMostThreads(threadsBefore, 3000),
             threadsBefore);  // the worker ended
 
