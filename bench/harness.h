@@ -69,8 +69,8 @@ class ModuleSession {
   test_support::LoadedModule module_;
 };
 
-// Sends no request: throws std::runtime_error with `what` when `condition` is false.
-// Benchmarks check that they measure what they say they measure.
+// Throws std::runtime_error with `what` when `condition` is false: benchmarks check
+// that they measure what they say they measure.
 void Require(bool condition, const std::string& what);
 
 }  // namespace bench

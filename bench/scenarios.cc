@@ -58,15 +58,20 @@ std::string SetQueueMaxRequest(std::size_t maximum) {
   return ExecuteRequest("UTF-8", {"SetQueueMax", std::to_string(maximum)});
 }
 
+// Returns once the worker has taken every waiting entry off the queue.
+void WaitUntilTaken(ModuleSession& module) {
+  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+  while (module.QueueLength() != 0) {
+    Require(Clock::now() < limit, "the worker did not take the entry");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 // Sends the module's worker to a server that never accepts, where it stays in
 // connect until the module is unloaded; returns once the worker has taken the entry.
 void HoldUpWorker(ModuleSession& module, const TalkListener& blocker) {
   module.Expect(AddQueueRequest("UTF-8", "hold", blocker.port()), 200);
-  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-  while (module.QueueLength() != 0) {
-    Require(Clock::now() < limit, "the worker did not take the first entry");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitUntilTaken(module);
 }
 
 // A request timed with an idle worker: after each call the sampler waits, untimed,
@@ -274,11 +279,7 @@ double WorkerThroughput(std::size_t entries) {
   ModuleSession module;
   module.Expect(SetQueueMaxRequest(kLargestQueue), 200);
   module.Expect(AddQueueRequest("UTF-8", TextOfBytes(kGateTextBytes), gate.port()), 200);
-  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-  while (module.QueueLength() != 0) {
-    Require(Clock::now() < limit, "the worker did not take the gate entry");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitUntilTaken(module);
   const std::string request = AddQueueRequest("UTF-8", kShortTextUtf8, sink.port());
   for (std::size_t i = 0; i < entries; ++i) module.Expect(request, 200);
   Require(module.QueueLength() == static_cast<long>(entries),
