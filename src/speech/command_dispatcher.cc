@@ -2,10 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/code_page.h"
 #include "saori/saori_request.h"
 #include "saori/saori_response.h"
-#include "saori/text_conversion.h"
 #include "speech/tovaro.h"
 
 namespace speech {
@@ -26,8 +24,11 @@ bool IsCommand(const saori::CSAORIRequest& request, const saori::WideString& nam
   return true;
 }
 
+// The digits are ASCII, so each byte widens to its one UTF-16 unit as it is; a
+// trip through the code-page converter would cost more than the rest of the answer.
 saori::WideString DecimalText(std::uint64_t number) {
-  return saori::MultiByteToWide(std::to_string(number).c_str(), platform::kCodePageUtf8);
+  const std::string digits = std::to_string(number);
+  return saori::WideString(digits.begin(), digits.end());
 }
 
 }  // namespace
