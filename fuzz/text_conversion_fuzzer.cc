@@ -1,12 +1,14 @@
 // The text conversions in every code page a request can use: the input is decoded
 // as bytes and encoded as UTF-16 code units (lone surrogates included), and what
-// comes out is encoded and decoded again.
+// comes out is encoded and decoded again. Also our own ISO-2022-JP transform, which
+// Windows builds use where the system has no converter for it.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "fuzz_check.h"
+#include "platform/iso2022jp.h"
 #include "saori/text_conversion.h"
 
 namespace {
@@ -42,6 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const saori::ByteString encoded = saori::WideToMultiByte(units.c_str(), codePage);
     FUZZ_CHECK(!HasNul(encoded));
     FUZZ_CHECK(!HasNul(saori::MultiByteToWide(encoded.c_str(), codePage)));
+  }
+
+  // Whatever it is given, the transform writes seven-bit text.
+  for (const std::string& iso :
+       {platform::EucJpToIso2022Jp(platform::Iso2022JpToEucJp(bytes)),
+        platform::EucJpToIso2022Jp(bytes)}) {
+    for (char byte : iso) FUZZ_CHECK(static_cast<unsigned char>(byte) < 0x80);
   }
   return 0;
 }
