@@ -1,21 +1,5 @@
 #include "packet_sink.h"
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -26,31 +10,15 @@
 #include <vector>
 
 #include "platform/network.h"
+#include "support/loopback_socket.h"
 
 namespace bench {
-namespace {
 
-#if defined(_WIN32)
-using Socket = SOCKET;
-const Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket s) { closesocket(s); }
-using SockLen = int;
-#else
-using Socket = int;
-const Socket kNoSocket = -1;
-void CloseSocket(Socket s) { close(s); }
-using SockLen = socklen_t;
-#endif
-
-sockaddr_in Loopback(std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-}  // namespace
+using test_support::CloseSocket;
+using test_support::kNoSocket;
+using test_support::Loopback;
+using test_support::SockLen;
+using test_support::Socket;
 
 struct PacketSink::Impl {
   void Run();

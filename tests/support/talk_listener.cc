@@ -3,23 +3,11 @@
 // destructor writes to, so the thread sleeps until there is something to do.
 #include "support/talk_listener.h"
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
+#include "support/loopback_socket.h"
+
+#if !defined(_WIN32)
 #include <cerrno>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -34,27 +22,19 @@ namespace test_support {
 namespace {
 
 #if defined(_WIN32)
-using Socket = SOCKET;
-const Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket s) { closesocket(s); }
 bool Interrupted() { return false; }
 bool SetNonBlocking(Socket s) {
   u_long on = 1;
   return ioctlsocket(s, FIONBIO, &on) == 0;
 }
 bool ConnectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-using SockLen = int;
 #else
-using Socket = int;
-const Socket kNoSocket = -1;
-void CloseSocket(Socket s) { close(s); }
 bool Interrupted() { return errno == EINTR; }
 bool SetNonBlocking(Socket s) {
   int flags = fcntl(s, F_GETFL, 0);
   return flags != -1 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 bool ConnectPending() { return errno == EINPROGRESS; }
-using SockLen = socklen_t;
 #endif
 
 // Windows Sockets must be started by every user; the counts nest.
@@ -76,14 +56,6 @@ class NetworkUse {
   NetworkUse(const NetworkUse&) = delete;
   NetworkUse& operator=(const NetworkUse&) = delete;
 };
-
-sockaddr_in Loopback(std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 // Binds `s` to 127.0.0.1 on a port of the system's choice; returns the port.
 std::uint16_t BindLoopback(Socket s) {
