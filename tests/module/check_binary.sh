@@ -1,10 +1,11 @@
 #!/bin/sh
 # Checks the built module as a host sees it:
-#   windows: a 32-bit PE DLL exporting exactly load, loadu, request and unload, and
-#            importing only system DLLs (the C++ run-time is linked in).
-#   posix:   a shared object whose dynamic symbol table defines exactly the four
-#            functions.
-# Usage: check_binary.sh windows|posix OBJDUMP|NM MODULE
+#   windows:   a 32-bit PE DLL exporting exactly load, loadu, request and unload,
+#              and importing only system DLLs (the C++ run-time is linked in).
+#   windows64: the same as a 64-bit PE32+ DLL for x86-64.
+#   posix:     a shared object whose dynamic symbol table defines exactly the four
+#              functions.
+# Usage: check_binary.sh windows|windows64|posix OBJDUMP|NM MODULE
 set -u
 kind=$1
 tool=$2
@@ -21,10 +22,15 @@ fail() {
 }
 
 case $kind in
-windows)
+windows|windows64)
+  if [ "$kind" = windows ]; then
+    format=pei-i386 magic='010b[[:space:]]+\(PE32\)'
+  else
+    format=pei-x86-64 magic='020b[[:space:]]+\(PE32\+\)'
+  fi
   dump=$("$tool" -p "$module") || { echo "FAIL: $tool could not read $module"; exit 1; }
-  echo "$dump" | grep -q 'file format pei-i386' || fail "not a PE file for i386"
-  echo "$dump" | grep -Eq 'Magic[[:space:]]+010b[[:space:]]+\(PE32\)' || fail "not PE32"
+  echo "$dump" | grep -q "file format $format" || fail "not a $format file"
+  echo "$dump" | grep -Eq "Magic[[:space:]]+$magic" || fail "wrong optional header magic"
   # The names of the export name table, one a line.
   exports=$(echo "$dump" | awk '
     /^\[Ordinal\/Name Pointer\] Table/ { inTable = 1; next }
@@ -50,7 +56,7 @@ posix)
   echo "exports: $(echo $names)"
   ;;
 *)
-  echo "usage: check_binary.sh windows|posix TOOL MODULE"
+  echo "usage: check_binary.sh windows|windows64|posix TOOL MODULE"
   exit 2
   ;;
 esac

@@ -101,6 +101,10 @@ TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
 }
 
 TEST_F(ModuleDeliveryTest, ClearQueueDuringDeliveryDropsOnlyWaitingEntries) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows cannot yet wake a send blocked on a server that never "
+                  "reads; the test would wait out unload's 60 s limit";
+#endif
   TalkListener recorder;
   HostLoad(module);
   {

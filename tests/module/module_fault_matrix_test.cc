@@ -120,6 +120,12 @@ class ModuleFaultMatrixTest : public ModuleTest,
 };
 
 TEST_P(ModuleFaultMatrixTest, RequestsAnswerAtOnceAndLaterEntriesArrive) {
+#if defined(_WIN32)
+  if (GetParam().mode == TalkListener::Mode::kAcceptNeverRead) {
+    GTEST_SKIP() << "Windows cannot yet wake a send blocked on a server that never "
+                    "reads; the later entries would wait out unload's 60 s limit";
+  }
+#endif
   TalkListener healthy;
   std::unique_ptr<TalkListener> faulty = FaultListener();
   module.Load("C:/ghost/");
