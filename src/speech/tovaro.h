@@ -40,8 +40,10 @@ class CTovaro : public saori::CSAORI {
   // Starts the network library and the worker; always true.
   bool OnLoad() override;
   // Stops the worker (waiting at most kWorkerStopTimeoutMs), closes its handles,
-  // stops the network library and discards the queue; always true.
-  bool OnUnload() override;
+  // stops the network library and discards the queue; always true. Not checked
+  // against the lock: it discards the queue without it, once the worker has ended
+  // or been ended by force (which may have left the lock held).
+  bool OnUnload() override TOVARO_NO_THREAD_SAFETY_ANALYSIS;
 
   // The queue commands; each sets the response's status.
   virtual void AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& response);
