@@ -25,9 +25,10 @@ const char* NativeUtf16() {
 
 // Plain EUC-JP lacks characters that text written on Windows commonly holds (the
 // circled digits, Roman numerals, ㈱ and № of the NEC special row, and the IBM
-// extensions): they would reach the speech server as U+FFFD. EUC-JP-MS has them,
-// and reads the few symbols the two map differently (～ ∥ － ￢ ￠ ￡) as Shift_JIS
-// text from Windows does. Plain EUC-JP is kept for a C library without it.
+// extensions): they would reach the speech server as U+FFFD. EUC-JP-MS has them.
+// It also reads six symbols as code page 932 does (～ ∥ － ￢ ￠ ￡ where plain
+// EUC-JP, and Wine's 20932, give 〜 ‖ − ¬ ¢ £); both read aloud the same. Plain
+// EUC-JP is kept for a C library without it.
 const char* EucJpCharset() {
   static const char* const name = [] {
     const iconv_t probe = iconv_open(NativeUtf16(), "EUC-JP-MS");
