@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -155,8 +156,9 @@ TEST(TalkListenerOptionsTest, MapsVoiceSettingsToEspeakAndLeavesDefaultsAlone) {
   packet.speed = 10;
   packet.tone = 1000;
   packet.volume = 32000;
-  EXPECT_EQ(EspeakArguments(packet, "en-us"),
-            (std::vector<std::string>{"-v", "en-us", "-s", "80", "-a", "200", "-p", "99"}));
+  EXPECT_EQ(
+      EspeakArguments(packet, "en-us"),
+      (std::vector<std::string>{"-v", "en-us", "-s", "80", "-a", "200", "-p", "99"}));
 }
 
 TEST(TalkListenerOptionsTest, ChoosesTheJapaneseVoiceForKanaOrKanjiUnlessTold) {
@@ -306,7 +308,7 @@ TEST_F(TalkListenerServeTest, SpeaksEachTextToAWavFileOfItsOwn) {
   if (!SpeakerAvailable()) GTEST_SKIP() << "espeak-ng is not installed here";
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() /
-      ("talk-listener-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+      ("talk-listener-test-" + std::to_string(std::random_device()()));
   std::filesystem::remove_all(folder);
   const std::string japanese = kAbcPacket.substr(0, 11) + Bytes({6, 0, 0, 0}) +
                                "\xE3\x81\x93\xE3\x82\x93";  // こん

@@ -241,7 +241,8 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
     std::error_code failure;
     std::filesystem::create_directories(options.speakTo, failure);
     if (!std::filesystem::is_directory(options.speakTo, failure)) {
-      err << kName << "can't make the folder '" << options.speakTo << "' for --speak-to\n";
+      err << kName << "can't make the folder '" << options.speakTo
+          << "' for --speak-to\n";
       return kExitSpeakTo;
     }
   }
