@@ -10,8 +10,9 @@
 //
 // Windows: MultiByteToWideChar / WideCharToMultiByte, with our own ISO-2022-JP
 // transform where the system refuses code page 50220 (Wine).
-// POSIX: iconv; 932 is CP932, 20932 EUC-JP, 50220 ISO-2022-JP, 65001 UTF-8 and 1 the
-// code set of the current locale (UTF-8 when the locale has none).
+// POSIX: iconv; 932 is CP932, 20932 EUC-JP-MS (plain EUC-JP where iconv lacks it),
+// 50220 ISO-2022-JP through that same EUC-JP, 65001 UTF-8 and 1 the code set of the
+// current locale (UTF-8 when the locale has none).
 //
 // Thread-safe: no shared state.
 #ifndef TOVARO_PLATFORM_CODE_PAGE_H_

@@ -15,7 +15,29 @@ namespace platform {
 namespace {
 
 constexpr char kUtf8[] = "UTF-8";
-constexpr char kEucJp[] = "EUC-JP";
+
+const char* NativeUtf16() {
+  const char16_t probe = 1;
+  unsigned char first = 0;
+  std::memcpy(&first, &probe, 1);
+  return first == 1 ? "UTF-16LE" : "UTF-16BE";
+}
+
+// Plain EUC-JP lacks characters that text written on Windows commonly holds (the
+// circled digits, Roman numerals, ㈱ and № of the NEC special row, and the IBM
+// extensions): they would reach the speech server as U+FFFD. EUC-JP-MS has them.
+// It also reads six symbols as code page 932 does (～ ∥ － ￢ ￠ ￡ where plain
+// EUC-JP, and Wine's 20932, give 〜 ‖ − ¬ ¢ £); both read aloud the same. Plain
+// EUC-JP is kept for a C library without it.
+const char* EucJpCharset() {
+  static const char* const name = [] {
+    const iconv_t probe = iconv_open(NativeUtf16(), "EUC-JP-MS");
+    if (probe == reinterpret_cast<iconv_t>(-1)) return "EUC-JP";
+    iconv_close(probe);
+    return "EUC-JP-MS";
+  }();
+  return name;
+}
 
 // The iconv name of a code page; empty when we do not support it. ISO-2022-JP is
 // carried through EUC-JP by our own transform (see Decode/EncodeCodePage), so that
@@ -26,7 +48,7 @@ std::string CharsetOf(CodePage codePage) {
       return "CP932";
     case kCodePageEucJp:
     case kCodePageIso2022Jp:
-      return kEucJp;
+      return EucJpCharset();
     case kCodePageUtf8:
       return kUtf8;
     case kCodePageOem: {
@@ -41,13 +63,6 @@ std::string CharsetOf(CodePage codePage) {
     default:
       return std::string();
   }
-}
-
-const char* NativeUtf16() {
-  const char16_t probe = 1;
-  unsigned char first = 0;
-  std::memcpy(&first, &probe, 1);
-  return first == 1 ? "UTF-16LE" : "UTF-16BE";
 }
 
 class Converter {
@@ -76,7 +91,7 @@ class Converter {
 class ModulePins {
  public:
   ModulePins()
-      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), kEucJp) {}
+      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), EucJpCharset()) {}
 
  private:
   Converter shiftJis_;

@@ -20,6 +20,10 @@ constexpr CharsetPrefix kCharsetPrefixes[] = {
     {"iso-2022-jp", platform::kCodePageIso2022Jp},
     {"euc-jp", platform::kCodePageEucJp},
     {"x-euc-jp", platform::kCodePageEucJp},
+    // Some script engines spell the name with an underscore; read as Shift_JIS, every
+    // Japanese character of such a request would reach the speech server garbled.
+    {"euc_jp", platform::kCodePageEucJp},
+    {"x-euc_jp", platform::kCodePageEucJp},
     {"utf-8", platform::kCodePageUtf8},
 };
 

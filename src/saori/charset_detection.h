@@ -7,9 +7,9 @@
 namespace saori {
 
 // The value after the first line feed followed by "charset: " (ASCII letters in any
-// case), tested as a prefix: 50220 for iso-2022-jp, 20932 for euc-jp and x-euc-jp,
-// 65001 for utf-8, 932 for everything else and when there is no such line. Looks at
-// the bytes only; thread-safe.
+// case), tested as a prefix: 50220 for iso-2022-jp, 20932 for euc-jp, x-euc-jp,
+// euc_jp and x-euc_jp, 65001 for utf-8, 932 for everything else and when there is
+// no such line. Looks at the bytes only; thread-safe.
 CodePage DetectCodePage(const ByteString& requestBytes);
 
 }  // namespace saori

@@ -29,6 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetCase{"EXECUTE SAORI/1.0\r\nCharset: UTF-8x\r\n", 65001},
         CharsetCase{"EXECUTE SAORI/1.0\nCharset: EUC-JP\n", 20932},
         CharsetCase{"EXECUTE SAORI/1.0\nCharset: x-euc-jp\n", 20932},
+        CharsetCase{"EXECUTE SAORI/1.0\nCharset: EUC_JP\n", 20932},
         CharsetCase{"EXECUTE SAORI/1.0\nCharset: ISO-2022-JP\n", 50220},
         CharsetCase{"EXECUTE SAORI/1.0\nCharset: x-sjis\n", 932},
         CharsetCase{"EXECUTE SAORI/1.0\nCharset: Shift_JIS\n", 932},

@@ -4,13 +4,17 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/network.h"
+#include "talk_listener/os_support.h"
 #include "talk_listener/packet_decoder.h"
 #include "talk_listener/talk_listener.h"
 
@@ -142,30 +146,60 @@ TEST(PacketDecoderTest, JsonStringsAreEscapedAndInvalidUtf8IsReplaced) {
 TEST(TalkListenerOptionsTest, MapsVoiceSettingsToEspeakAndLeavesDefaultsAlone) {
   TalkPacket packet;
   packet.speed = packet.tone = packet.volume = -1;
-  EXPECT_TRUE(EspeakArguments(packet).empty());
+  EXPECT_TRUE(EspeakArguments(packet, "").empty());
+  EXPECT_EQ(EspeakArguments(packet, "ja"), (std::vector<std::string>{"-v", "ja"}));
   packet.speed = 200;
   packet.tone = 100;
   packet.volume = 150;
-  EXPECT_EQ(EspeakArguments(packet),
+  EXPECT_EQ(EspeakArguments(packet, ""),
             (std::vector<std::string>{"-s", "350", "-a", "150", "-p", "50"}));
   packet.speed = 10;
   packet.tone = 1000;
   packet.volume = 32000;
-  EXPECT_EQ(EspeakArguments(packet),
-            (std::vector<std::string>{"-s", "80", "-a", "200", "-p", "99"}));
+  EXPECT_EQ(
+      EspeakArguments(packet, "en-us"),
+      (std::vector<std::string>{"-v", "en-us", "-s", "80", "-a", "200", "-p", "99"}));
+}
+
+TEST(TalkListenerOptionsTest, ChoosesTheJapaneseVoiceForKanaOrKanjiUnlessTold) {
+  struct Case {
+    std::string text;
+    std::string chosen;
+    std::string voice;
+  };
+  const Case cases[] = {
+      {"hello", "", ""},
+      {"\xE3\x81\x93\xE3\x82\x93", "", "ja"},              // こん, hiragana
+      {"say \xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88", "", "ja"},  // テスト, katakana
+      {"\xEF\xBD\xB6", "", "ja"},                            // ｶ, half-width
+      {"\xE5\xA4\xA9\xE6\xB0\x97", "", "ja"},              // 天気, kanji alone
+      {"\xE3\x80\x82\xEF\xBC\x81", "", ""},               // 。！ punctuation only
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "", ""},           // é and an emoji
+      {"\xE3\x81", "", ""},                                  // cut off
+      {"\x82\xA0", "", ""},                                  // Shift_JIS bytes
+      {"\xE3\x81\x93", "en", "en"},                          // chosen wins
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseVoice(c.text, c.chosen), c.voice) << c.text;
+  }
 }
 
 TEST(TalkListenerOptionsTest, RefusesValuesOutOfRange) {
   Options options;
   std::string error;
-  ASSERT_TRUE(ParseOptions({"--port=0", "--json", "--count", "2", "--host", "localhost"},
+  ASSERT_TRUE(ParseOptions({"--port=0", "--json", "--count", "2", "--host", "localhost",
+                            "--speak-to", "out", "--voice=en"},
                            &options, &error));
   EXPECT_EQ(options.port, 0);
   EXPECT_EQ(options.count, 2);
   EXPECT_EQ(options.host, "localhost");
+  EXPECT_EQ(options.speakTo, "out");
+  EXPECT_EQ(options.voice, "en");
   const std::vector<std::vector<std::string>> bad = {
-      {"--port", "65536"}, {"--port", "-1"}, {"--port", "x"}, {"--count", "0"},
-      {"--quiet", "0"},    {"--count"},      {"--json=1"},    {"--what"},
+      {"--port", "65536"}, {"--port", "-1"},     {"--port", "x"},
+      {"--count", "0"},    {"--quiet", "0"},     {"--count"},
+      {"--json=1"},        {"--what"},           {"--voice", "ja"},  // nothing to speak
+      {"--speak-to="},     {"--speak", "--voice="},
   };
   for (const auto& arguments : bad) {
     EXPECT_FALSE(ParseOptions(arguments, &options, &error)) << arguments[0];
@@ -268,6 +302,40 @@ TEST_F(TalkListenerServeTest, ShowsWhatArrivedWhenThePeerGoesQuiet) {
             "command=1 speed=-1 tone=-1 volume=-1 voice=0 code=0 length=3 text=\"abc\" "
             "[cut short: nothing more arrived for 1000 ms and the peer kept the "
             "connection open]\n");
+}
+
+TEST_F(TalkListenerServeTest, SpeaksEachTextToAWavFileOfItsOwn) {
+  if (!SpeakerAvailable()) GTEST_SKIP() << "espeak-ng is not installed here";
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("talk-listener-test-" + std::to_string(std::random_device()()));
+  std::filesystem::remove_all(folder);
+  const std::string japanese = kAbcPacket.substr(0, 11) + Bytes({6, 0, 0, 0}) +
+                               "\xE3\x81\x93\xE3\x82\x93";  // こん
+  {
+    ServingListener listener({"--port", "0", "--count", "3", "--speak-to",
+                              (folder / "wav").string()});
+    ASSERT_NE(listener.port(), 0) << listener.err();
+    // The empty packet in the middle has nothing to say, so it leaves no file.
+    for (const std::string& bytes :
+         {kAbcPacket, kAbcPacket.substr(0, 11) + Bytes({0, 0, 0, 0}), japanese}) {
+      Client client(listener.port());
+      ASSERT_TRUE(client.connected());
+      client.Send(bytes);
+      client.Close();
+    }
+    listener.Finish();
+    const std::string prefix = "talk-" + std::to_string(listener.port()) + "-";
+    for (const std::string& name : {prefix + "0001.wav", prefix + "0003.wav"}) {
+      std::ifstream wav(folder / "wav" / name, std::ios::binary);
+      std::string head(4, '\0');
+      wav.read(&head[0], 4);
+      EXPECT_EQ(head, "RIFF") << name << "\n" << listener.err();
+      EXPECT_GT(std::filesystem::file_size(folder / "wav" / name), 1000u) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "wav" / (prefix + "0002.wav")));
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(TalkListenerServeTest, ReportsAPortThatCannotBeBound) {

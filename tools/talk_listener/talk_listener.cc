@@ -1,8 +1,11 @@
 #include "talk_listener/talk_listener.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <thread>
 
 #include "talk_listener/os_support.h"
@@ -22,7 +25,13 @@ constexpr char kUsage[] =
     "  --count N        exit after N connections\n"
     "  --speak          read each text aloud with espeak-ng, when it is installed;\n"
     "                   speed, tone and volume are per cent of normal, -1 the\n"
-    "                   default\n"
+    "                   default; text with kana or kanji is read in Japanese\n"
+    "  --voice NAME     the espeak-ng voice for --speak and --speak-to (default: ja\n"
+    "                   for text with kana or kanji, espeak-ng's own otherwise)\n"
+    "  --speak-to DIR   write each text, spoken as --speak would, to a WAV file in\n"
+    "                   DIR (made when missing): talk-PORT-N.wav for the Nth\n"
+    "                   connection, replacing a file of that name; needs no sound\n"
+    "                   device. Alone or with --speak\n"
     "  --quiet SECONDS  stop reading a connection that sends nothing for this long\n"
     "                   (default 5)\n"
     "  --help           show this text\n"
@@ -30,6 +39,42 @@ constexpr char kUsage[] =
     "'talk-listener: listening on HOST:PORT'.\n";
 
 constexpr char kName[] = "talk-listener: ";
+
+// Kana (hiragana, katakana, their phonetic extensions and half-width forms) and the
+// CJK ideographs.
+bool IsKanaOrKanji(char32_t c) {
+  return (c >= 0x3040 && c <= 0x30ff) || (c >= 0x31f0 && c <= 0x31ff) ||
+         (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
+         (c >= 0xf900 && c <= 0xfaff) || (c >= 0xff66 && c <= 0xff9f) ||
+         (c >= 0x20000 && c <= 0x3134f);
+}
+
+// Reads the text's characters by their lead bytes; a broken sequence is read as
+// whatever it spells, which is never kana or kanji unless its bytes say so.
+bool HoldsKanaOrKanji(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+    if (i + length > text.size()) return false;
+    char32_t c = length == 1 ? lead : static_cast<char32_t>(lead & (0x7f >> length));
+    for (std::size_t k = 1; k < length; ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3f);
+    }
+    if (IsKanaOrKanji(c)) return true;
+    i += length;
+  }
+  return false;
+}
+
+// DIR/talk-PORT-N.wav, N of at least four digits: the port keeps two listeners that
+// share a folder apart.
+std::string WavPath(const std::string& folder, std::uint16_t port, long number) {
+  char name[64];
+  std::snprintf(name, sizeof name, "talk-%u-%04ld.wav", static_cast<unsigned>(port),
+                number);
+  return (std::filesystem::path(folder) / name).string();
+}
 
 bool ReadWhole(const std::string& text, long low, long high, long* value) {
   if (text.empty()) return false;
@@ -77,8 +122,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
       name = name.substr(0, equals);
       hasValue = true;
     }
-    bool takesValue =
-        name == "--host" || name == "--port" || name == "--count" || name == "--quiet";
+    bool takesValue = name == "--host" || name == "--port" || name == "--count" ||
+                      name == "--quiet" || name == "--voice" || name == "--speak-to";
     if (takesValue && !hasValue) {
       if (i + 1 >= arguments.size()) {
         *error = name + " needs a value";
@@ -118,6 +163,18 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
       options->json = true;
     } else if (name == "--speak") {
       options->speak = true;
+    } else if (name == "--voice") {
+      if (value.empty()) {
+        *error = "--voice needs the name of an espeak-ng voice";
+        return false;
+      }
+      options->voice = value;
+    } else if (name == "--speak-to") {
+      if (value.empty()) {
+        *error = "--speak-to needs a folder";
+        return false;
+      }
+      options->speakTo = value;
     } else if (name == "--help") {
       options->help = true;
       return true;
@@ -126,12 +183,26 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
       return false;
     }
   }
+  if (!options->voice.empty() && !options->speak && options->speakTo.empty()) {
+    *error = "--voice is for --speak or --speak-to";
+    return false;
+  }
   return true;
 }
 
-std::vector<std::string> EspeakArguments(const TalkPacket& packet) {
+std::string ChooseVoice(const std::string& text, const std::string& chosen) {
+  if (!chosen.empty()) return chosen;
+  return HoldsKanaOrKanji(text) ? "ja" : std::string();
+}
+
+std::vector<std::string> EspeakArguments(const TalkPacket& packet,
+                                         const std::string& voice) {
   // espeak-ng's own normal values: 175 words a minute, amplitude 100, pitch 50.
   std::vector<std::string> arguments;
+  if (!voice.empty()) {
+    arguments.push_back("-v");
+    arguments.push_back(voice);
+  }
   if (packet.speed >= 0) {
     arguments.push_back("-s");
     arguments.push_back(Clamped(175L * packet.speed / 100, 80, 450));
@@ -160,11 +231,20 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
     out << kUsage;
     return kExitSuccess;
   }
-  bool speak = options.speak;
+  bool speak = options.speak || !options.speakTo.empty();
   if (speak && !SpeakerAvailable()) {
     err << kName << "espeak-ng is not installed here; showing packets without "
                     "speaking them\n";
     speak = false;
+  }
+  if (speak && !options.speakTo.empty()) {
+    std::error_code failure;
+    std::filesystem::create_directories(options.speakTo, failure);
+    if (!std::filesystem::is_directory(options.speakTo, failure)) {
+      err << kName << "can't make the folder '" << options.speakTo
+          << "' for --speak-to\n";
+      return kExitSpeakTo;
+    }
   }
   if (!StartSockets(&error)) {
     err << kName << error << "\n";
@@ -198,9 +278,23 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
         decoded.cutShort = CutShortReason(end, options.quietMs);
         out << (options.json ? FormatJson(decoded) : FormatPlain(decoded)) << std::endl;
         ++shown;
-        if (speak && decoded.hasText && !decoded.packet.text.empty() &&
-            !Speak(EspeakArguments(decoded.packet), decoded.packet.text)) {
-          err << kName << "espeak-ng failed to speak the text" << std::endl;
+        if (speak && decoded.hasText && !decoded.packet.text.empty()) {
+          const std::string& text = decoded.packet.text;
+          std::vector<std::string> espeak =
+              EspeakArguments(decoded.packet, ChooseVoice(text, options.voice));
+          if (options.speak && !Speak(espeak, text)) {
+            err << kName << "espeak-ng failed to speak the text" << std::endl;
+          }
+          if (!options.speakTo.empty()) {
+            const std::string file = WavPath(options.speakTo, listener.port(), shown);
+            espeak.push_back("-w");
+            espeak.push_back(file);
+            if (Speak(espeak, text)) {
+              err << kName << "wrote " << file << std::endl;
+            } else {
+              err << kName << "espeak-ng failed to write " << file << std::endl;
+            }
+          }
         }
       }
     }
