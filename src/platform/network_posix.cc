@@ -274,6 +274,7 @@ void TcpSocket::Send(const char* data, std::size_t size,
 }
 
 void TcpSocket::Close() {
+  readiness_ = nullptr;  // poll needs no event: it waits on the descriptor itself
   if (handle_ < 0) return;
   close(static_cast<int>(handle_));
   handle_ = -1;
