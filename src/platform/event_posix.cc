@@ -1,11 +1,5 @@
 // The wake event on POSIX: a flag under a mutex with a condition variable. Wait
 // consumes the flag, which makes the event auto-reset.
-//
-// Plain pthread calls rather than std::condition_variable: Wait is where a worker
-// that is terminated (pthread_cancel) usually stands, and cancellation unwinds
-// cleanly through pthread_cond_wait, which gives the mutex back to the guard below.
-// (Unwinding through the C++ library's wait also works, but trips the address
-// sanitiser.)
 #include "platform/event.h"
 
 #include <pthread.h>

@@ -21,8 +21,9 @@ using ModuleHandle = void*;
 
 // Defined by the module. Called once when the module is mapped into the process.
 void OnModuleAttach(ModuleHandle handle);
-// Defined by the module. Called once when the module is unmapped. While it runs,
-// the loader may hold its lock (Windows): see WorkerThread::WaitForEnd.
+// Defined by the module. Called once when the module is unmapped because it was
+// freed. On Windows it runs under the loader's lock, never at process exit and
+// never while a worker thread lives (see thread.h).
 void OnModuleDetach();
 
 }  // namespace platform

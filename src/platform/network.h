@@ -1,10 +1,11 @@
 // IPv4 TCP delivery facilities for the speech worker.
 //
-// Windows: Windows Sockets 2 (WSAStartup, socket, htons, inet_addr, gethostbyname,
-// connect, send, closesocket, WSACleanup); blocking sockets, no options.
-// POSIX: the C library's sockets and resolver. Sends never raise SIGPIPE and are
-// continued after a signal; connect, send and name resolution wait on the socket
-// and the DeliveryInterrupt together, so the owner can stop a blocked delivery.
+// A delivery behaves as a blocking one without time-outs of our own, but connect
+// and every wait of a send look at the socket and the DeliveryInterrupt together,
+// so the owner can stop a delivery blocked on a hung server at once. Sends are
+// continued until the whole packet is out, the peer fails or the interrupt fires,
+// and never raise a signal. Name resolution is cut short by the interrupt where the
+// system offers a lookup that can be abandoned; see ResolveIpv4Address.
 #ifndef TOVARO_PLATFORM_NETWORK_H_
 #define TOVARO_PLATFORM_NETWORK_H_
 
@@ -19,8 +20,9 @@ namespace platform {
 bool StartNetwork();
 void StopNetwork();
 
-// Wakes a delivery that blocks in resolution, connect or send. On Windows it does
-// nothing: a worker that stays blocked is terminated instead.
+// Wakes a delivery that blocks in resolution, connect or send, and keeps every
+// later one from starting until Reset. If the system can't provide one at
+// construction, deliveries are simply not interruptible.
 // Trigger from any thread; Reset and the constructor on the owner's thread.
 class DeliveryInterrupt {
  public:
@@ -32,10 +34,9 @@ class DeliveryInterrupt {
   void Trigger();
   void Reset();
   bool IsTriggered() const;
-  // The descriptor that becomes readable on Trigger (POSIX); -1 on Windows.
-  int waitHandle() const;
 
  private:
+  friend class TcpSocket;  // waits on the interrupt together with its socket
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -47,13 +48,15 @@ constexpr Ipv4Address kNoAddress = 0xFFFFFFFFu;  // INADDR_NONE
 // inet_addr: dotted IPv4 text, or kNoAddress when `host` is not one.
 Ipv4Address ParseIpv4Address(const char* host);
 
-// gethostbyname: the first IPv4 address of `host`. False when the name does not
-// resolve, has no address, or the interrupt fired.
+// The first IPv4 address of `host`. False when the name does not resolve, has no
+// address, or the interrupt fired. Where the system has no lookup that can be
+// abandoned (gethostbyname on Windows, other C libraries than glibc), a lookup
+// already under way runs to the resolver's own end.
 bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
                         Ipv4Address* address);
 
-// One blocking IPv4 TCP socket; closed by Close or the destructor on every path.
-// Used by one thread at a time (the worker).
+// One IPv4 TCP socket; closed by Close or the destructor on every path. Used by
+// one thread at a time (the worker).
 class TcpSocket {
  public:
   TcpSocket() = default;
@@ -67,13 +70,15 @@ class TcpSocket {
   // success.
   bool Connect(Ipv4Address address, std::uint16_t port,
                const DeliveryInterrupt& interrupt);
-  // Sends `size` bytes. Windows: one send with flags 0, the result not examined.
-  // POSIX: continued until all is sent, the peer fails, or the interrupt fires.
+  // Sends `size` bytes: continued until all is sent, the peer fails, or the
+  // interrupt fires. The caller learns nothing of the outcome.
   void Send(const char* data, std::size_t size, const DeliveryInterrupt& interrupt);
   void Close();
 
  private:
-  std::intptr_t handle_ = -1;  // SOCKET or file descriptor; -1 when closed
+  std::intptr_t handle_ = -1;  // the system's socket; -1 when closed
+  void* readiness_ = nullptr;  // an event the system sets as the socket gets
+                               // ready, where waiting needs one; else null
 };
 
 }  // namespace platform

@@ -44,8 +44,8 @@ enum class Ready { kSocket, kInterrupted, kFailed };
 
 // Waits, without a limit, until `fd` is ready for `events` or the interrupt fires.
 // The interrupt wins when both are ready.
-Ready WaitFor(int fd, short events, const DeliveryInterrupt& interrupt) {
-  pollfd fds[2] = {{fd, events, 0}, {interrupt.waitHandle(), POLLIN, 0}};
+Ready WaitFor(int fd, short events, int interruptFd) {
+  pollfd fds[2] = {{fd, events, 0}, {interruptFd, POLLIN, 0}};
   for (;;) {
     // A negative descriptor (no interrupt pipe) is ignored by poll.
     int n = poll(fds, 2, -1);
@@ -116,8 +116,6 @@ bool DeliveryInterrupt::IsTriggered() const {
   } while (n < 0 && errno == EINTR);
   return n > 0;
 }
-
-int DeliveryInterrupt::waitHandle() const { return impl_->readEnd; }
 
 Ipv4Address ParseIpv4Address(const char* host) {
   if (host == nullptr) return kNoAddress;
@@ -248,7 +246,7 @@ bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
   }
   // After EINTR a non-blocking connect goes on in the background, like EINPROGRESS.
   if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (WaitFor(fd, POLLOUT, interrupt) != Ready::kSocket) return false;
+  if (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd) != Ready::kSocket) return false;
   int error = 0;
   socklen_t length = sizeof error;
   return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
@@ -268,7 +266,7 @@ void TcpSocket::Send(const char* data, std::size_t size,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // An error or hang-up also wakes the wait; the next send reports it.
-      if (WaitFor(fd, POLLOUT, interrupt) != Ready::kSocket) return;
+      if (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd) != Ready::kSocket) return;
       continue;
     }
     return;  // the peer failed (reset, closed): the rest can't be delivered
@@ -276,6 +274,7 @@ void TcpSocket::Send(const char* data, std::size_t size,
 }
 
 void TcpSocket::Close() {
+  readiness_ = nullptr;  // poll needs no event: it waits on the descriptor itself
   if (handle_ < 0) return;
   close(static_cast<int>(handle_));
   handle_ = -1;

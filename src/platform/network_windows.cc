@@ -1,6 +1,14 @@
-// Delivery sockets on Windows: Windows Sockets 2, blocking, no options and no
-// time-outs. A delivery can't be interrupted here; a worker that stays blocked past
-// the unload limit is terminated instead, so the interrupt does nothing.
+// Delivery sockets on Windows: Windows Sockets 2.
+//
+// Each socket reports to an event of its own (WSAEventSelect, which also makes it
+// non-blocking), so that connect and send can wait with WSAWaitForMultipleEvents on
+// that event and on the interrupt's together. To the caller they still behave as
+// blocking calls without time-outs of our own: the system bounds a connect by its
+// handshake retries, and a send waits as long as the server keeps the connection
+// open without reading.
+//
+// gethostbyname has no way to be abandoned, so a lookup under way (a host name
+// whose resolver does not answer) is waited for to the resolver's own end.
 #include "platform/network.h"
 
 #include <winsock2.h>
@@ -17,23 +25,39 @@ bool StartNetwork() {
 
 void StopNetwork() { WSACleanup(); }
 
-struct DeliveryInterrupt::Impl {};
+// A manual-reset event: set by Trigger until Reset.
+struct DeliveryInterrupt::Impl {
+  HANDLE event = nullptr;
+};
 
-DeliveryInterrupt::DeliveryInterrupt() = default;
-DeliveryInterrupt::~DeliveryInterrupt() = default;
-void DeliveryInterrupt::Trigger() {}
-void DeliveryInterrupt::Reset() {}
-bool DeliveryInterrupt::IsTriggered() const { return false; }
-int DeliveryInterrupt::waitHandle() const { return -1; }
+DeliveryInterrupt::DeliveryInterrupt() : impl_(std::make_unique<Impl>()) {
+  impl_->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+DeliveryInterrupt::~DeliveryInterrupt() {
+  if (impl_->event != nullptr) CloseHandle(impl_->event);
+}
+
+void DeliveryInterrupt::Trigger() {
+  if (impl_->event != nullptr) SetEvent(impl_->event);
+}
+
+void DeliveryInterrupt::Reset() {
+  if (impl_->event != nullptr) ResetEvent(impl_->event);
+}
+
+bool DeliveryInterrupt::IsTriggered() const {
+  return impl_->event != nullptr && WaitForSingleObject(impl_->event, 0) == WAIT_OBJECT_0;
+}
 
 Ipv4Address ParseIpv4Address(const char* host) {
   if (host == nullptr) return kNoAddress;
   return inet_addr(host);
 }
 
-bool ResolveIpv4Address(const char* host, const DeliveryInterrupt&,
+bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
                         Ipv4Address* address) {
-  if (host == nullptr) return false;
+  if (host == nullptr || interrupt.IsTriggered()) return false;
   const hostent* entry = gethostbyname(host);
   if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
       entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
@@ -47,6 +71,27 @@ namespace {
 
 SOCKET AsSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
 
+constexpr long kSocketEvents = FD_CONNECT | FD_WRITE | FD_CLOSE;
+
+// Waits, without a limit, until the socket reports one of `wanted` or the
+// interrupt fires; the interrupt wins when both are ready. True with the events
+// and their error codes in `happened` when the socket reported one of `wanted`.
+bool WaitForSocket(SOCKET s, WSAEVENT readiness, HANDLE interrupt, long wanted,
+                   WSANETWORKEVENTS* happened) {
+  WSAEVENT events[2] = {interrupt, readiness};
+  // No interrupt event: the wait is on the socket alone.
+  const DWORD first = interrupt != nullptr ? 0 : 1;
+  for (;;) {
+    DWORD result =
+        WSAWaitForMultipleEvents(2 - first, events + first, FALSE, WSA_INFINITE, FALSE);
+    if (result == WSA_WAIT_FAILED) return false;
+    if (first == 0 && result == WSA_WAIT_EVENT_0) return false;  // interrupted
+    // Reads and clears what the socket has recorded, and resets its event.
+    if (WSAEnumNetworkEvents(s, readiness, happened) != 0) return false;
+    if ((happened->lNetworkEvents & wanted) != 0) return true;
+  }
+}
+
 }  // namespace
 
 TcpSocket::~TcpSocket() { Close(); }
@@ -55,35 +100,83 @@ bool TcpSocket::Open() {
   Close();
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return false;
+  WSAEVENT readiness = WSACreateEvent();
+  if (readiness == WSA_INVALID_EVENT) {
+    closesocket(s);
+    return false;
+  }
+  if (WSAEventSelect(s, readiness, kSocketEvents) != 0) {
+    closesocket(s);
+    WSACloseEvent(readiness);
+    return false;
+  }
   handle_ = static_cast<std::intptr_t>(s);
+  readiness_ = readiness;
   return true;
 }
 
 bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
-                        const DeliveryInterrupt&) {
-  if (handle_ == -1) return false;
+                        const DeliveryInterrupt& interrupt) {
+  if (handle_ == -1 || interrupt.IsTriggered()) return false;
+  SOCKET s = AsSocket(handle_);
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address;
   static_assert(sizeof peer == 16, "an IPv4 socket address is 16 bytes");
-  return connect(AsSocket(handle_), reinterpret_cast<const sockaddr*>(&peer),
-                 sizeof peer) == 0;
+  if (connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+    return true;
+  }
+  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+  WSANETWORKEVENTS happened{};
+  if (!WaitForSocket(s, readiness_, interrupt.impl_->event, FD_CONNECT | FD_CLOSE,
+                     &happened)) {
+    return false;
+  }
+  return (happened.lNetworkEvents & FD_CONNECT) != 0 &&
+         happened.iErrorCode[FD_CONNECT_BIT] == 0;
 }
 
-void TcpSocket::Send(const char* data, std::size_t size, const DeliveryInterrupt&) {
-  if (handle_ == -1) return;
-  // One send; a failed or short one goes unnoticed. A talk packet never comes near
-  // INT_MAX bytes, but a larger size must not wrap to a negative length.
-  int length = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX
-                                                         : static_cast<int>(size);
-  send(AsSocket(handle_), data, length, 0);
+void TcpSocket::Send(const char* data, std::size_t size,
+                     const DeliveryInterrupt& interrupt) {
+  if (handle_ == -1 || interrupt.IsTriggered()) return;
+  SOCKET s = AsSocket(handle_);
+  while (size > 0) {
+    // A talk packet never comes near INT_MAX bytes, but a larger size must not
+    // wrap to a negative length.
+    int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX
+                                                          : static_cast<int>(size);
+    int n = send(s, data, chunk, 0);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+      // A send that would block arms FD_WRITE for the moment there is room again.
+      // After FD_CLOSE the next send tells a reset from a peer that only stopped
+      // sending and may still read.
+      WSANETWORKEVENTS happened{};
+      if (!WaitForSocket(s, readiness_, interrupt.impl_->event, FD_WRITE | FD_CLOSE,
+                         &happened)) {
+        return;
+      }
+      continue;
+    }
+    return;  // the peer failed (reset, closed): the rest can't be delivered
+  }
 }
 
 void TcpSocket::Close() {
-  if (handle_ == -1) return;
-  closesocket(AsSocket(handle_));
-  handle_ = -1;
+  if (handle_ != -1) {
+    // Without a linger time set, what is still buffered goes out after the close.
+    closesocket(AsSocket(handle_));
+    handle_ = -1;
+  }
+  if (readiness_ != nullptr) {
+    WSACloseEvent(readiness_);
+    readiness_ = nullptr;
+  }
 }
 
 }  // namespace platform

@@ -1,13 +1,18 @@
 // The speech worker's thread.
 //
 // Windows: _beginthreadex (default stack, runs at once), WaitForSingleObject with a
-// limit, TerminateThread and CloseHandle. POSIX: pthreads; a thread can't be
-// terminated by force there, so Terminate cancels it at its next cancellation point
-// and joins it (the worker's blocking calls are interruptible, see network.h, so
-// this is a last resort). Cancellation unwinds the thread's stack like an
-// exception: code on the thread must rethrow what a catch (...) catches.
+// limit and CloseHandle. POSIX: pthreads.
 //
-// Owner's thread only (the host's thread): Start, WaitForEnd, Terminate, Close.
+// A thread is never ended by force: killing one can leave the process heap's lock
+// or the run-time's lock held for good. A thread that does not end within the
+// owner's wait is let go by Close and finishes on its own; what it uses must then
+// be owned by the thread itself (the start routine's argument, say, kept alive by
+// a reference the thread holds). On Windows the thread also holds a reference to
+// the module that contains the start routine and leaves with
+// FreeLibraryAndExitThread, so no instruction of that module runs after it could
+// have been unmapped; the module stays loaded as long as the thread lives.
+//
+// Owner's thread only (the host's thread): Start, IsStarted, WaitForEnd, Close.
 #ifndef TOVARO_PLATFORM_THREAD_H_
 #define TOVARO_PLATFORM_THREAD_H_
 
@@ -20,31 +25,26 @@ class WorkerThread {
   using Proc = unsigned (*)(void* argument);
 
   WorkerThread();
-  ~WorkerThread();  // REQUIRES: the thread has ended or was terminated; closes it
+  ~WorkerThread();  // Close
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
 
-  // Starts `proc(argument)` on a new thread. False when no thread could be started.
+  // Starts `proc(argument)` on a new thread. False when no thread could be started;
+  // `proc` is then never called. An exception leaving `proc` is swallowed.
   bool Start(Proc proc, void* argument);
   // True between a successful Start and Close: the sign that a worker exists.
   bool IsStarted() const;
-  // Waits at most `timeoutMs` for the thread to end. True when it ended in time.
+  // Waits at most `timeoutMs` for the thread to end. True when it ended in time,
+  // or when there is no thread.
   bool WaitForEnd(unsigned timeoutMs);
-  // Ends a thread that did not end in time.
-  void Terminate();
-  // Releases the handle. REQUIRES: WaitForEnd returned true, or Terminate ran.
+  // Releases the thread: one that has ended is reaped, one still running is let go
+  // and ends on its own.
   void Close();
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// Windows: DllMain marks the time it runs the process-detach notification. A thread
-// can't finish exiting then (that needs the loader lock the detaching thread holds),
-// so WaitForEnd waits only until the thread has left the module's code, and Close
-// ends what is left of it. POSIX: no effect.
-void SetLoaderDetachInProgress(bool inProgress);
 
 }  // namespace platform
 

@@ -48,9 +48,9 @@ void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& resp
   std::size_t length = 0;
   std::uint16_t maximum = 0;
   {
-    platform::QueueLockGuard guard(queueLock);
-    length = talkQueue.size();
-    maximum = queueMax;
+    platform::QueueLockGuard guard(shared->queueLock);
+    length = shared->talkQueue.size();
+    maximum = shared->queueMax;
   }
   response.result = DecimalText(length);
   response.values.push_back(DecimalText(maximum));

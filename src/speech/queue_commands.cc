@@ -58,12 +58,14 @@ void CTovaro::AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& res
 
   response.status = 500;
   {
-    platform::QueueLockGuard guard(queueLock);
-    if (!workerThread.IsStarted() || talkQueue.size() >= queueMax) return;
+    platform::QueueLockGuard guard(shared->queueLock);
+    if (!workerThread.IsStarted() || shared->talkQueue.size() >= shared->queueMax) {
+      return;
+    }
     // Leaves the queue as it was if the append runs out of memory.
-    talkQueue.push_back(std::move(entry));
+    shared->talkQueue.push_back(std::move(entry));
   }
-  wakeEvent.Signal();
+  shared->wakeEvent.Signal();
   response.status = 200;
 }
 
@@ -73,8 +75,8 @@ void CTovaro::ClearQueue(saori::CSAORIRequest& /*request*/,
   // on the freeing of a long queue.
   std::deque<TalkEntry> dropped;
   {
-    platform::QueueLockGuard guard(queueLock);
-    dropped.swap(talkQueue);
+    platform::QueueLockGuard guard(shared->queueLock);
+    dropped.swap(shared->talkQueue);
   }
   response.status = 200;
 }
@@ -85,8 +87,8 @@ void CTovaro::SetQueueMax(saori::CSAORIRequest& request,
   const std::uint16_t maximum = ReadLow16Bits(request.arguments[1]);
   if (maximum == 0) return;
   {
-    platform::QueueLockGuard guard(queueLock);
-    queueMax = maximum;
+    platform::QueueLockGuard guard(shared->queueLock);
+    shared->queueMax = maximum;
   }
   response.status = 200;
 }

@@ -1,4 +1,5 @@
 #include <exception>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -9,80 +10,100 @@
 namespace speech {
 namespace {
 
-// The worker thread's start routine; `argument` is the instance.
+using SharedRef = std::shared_ptr<CTovaro::Shared>;
+
+// The worker thread's start routine; `argument` is the worker's own reference to
+// the shared record, which it takes over.
 unsigned WorkerThreadProc(void* argument) {
-  static_cast<CTovaro*>(argument)->RunWorker();
+  std::unique_ptr<SharedRef> shared(static_cast<SharedRef*>(argument));
+  CTovaro::RunWorker(**shared);
   return 0;
 }
 
 }  // namespace
 
 bool CTovaro::OnLoad() {
+  Shared& s = *shared;
   // Owed a StopNetwork whether or not the start succeeds.
-  networkStarted = true;
+  s.networkStarted = true;
   if (!platform::StartNetwork()) return true;
 
-  wakeEvent.Create();
-  deliveryInterrupt.Reset();
+  // Without an event the worker would have nothing to sleep on, and AddQueue
+  // would take texts that are never sent: no worker then, so it is refused.
+  const bool haveEvent = s.wakeEvent.Create();
+  s.deliveryInterrupt.Reset();
   {
     // No worker yet; the lock only keeps the guarded members' rule uniform.
-    platform::QueueLockGuard guard(queueLock);
-    talkQueue.clear();
-    queueMax = kDefaultQueueMax;
+    platform::QueueLockGuard guard(s.queueLock);
+    s.talkQueue.clear();
+    s.queueMax = kDefaultQueueMax;
   }
-  running = true;
+  if (!haveEvent) return true;
+  s.running = true;
   // A thread that fails to start leaves no worker: AddQueue is refused.
-  workerThread.Start(&WorkerThreadProc, this);
+  auto workerShare = std::make_unique<SharedRef>(shared);
+  if (workerThread.Start(&WorkerThreadProc, workerShare.get())) {
+    static_cast<void>(workerShare.release());  // the worker's now
+  } else {
+    s.running = false;
+  }
   return true;
 }
 
 bool CTovaro::OnUnload() {
-  running = false;
-  wakeEvent.Signal();
-  // Cuts short a delivery blocked on the network where the platform can.
-  deliveryInterrupt.Trigger();
-  if (workerThread.IsStarted()) {
-    if (!workerThread.WaitForEnd(kWorkerStopTimeoutMs)) workerThread.Terminate();
-    workerThread.Close();
+  Shared& s = *shared;
+  s.running = false;
+  s.wakeEvent.Signal();
+  // Cuts short a delivery blocked on the network.
+  s.deliveryInterrupt.Trigger();
+  // The one wait of unload: after it nothing else waits, so unload is within the
+  // limit on every path.
+  const bool workerEnded = workerThread.WaitForEnd(kWorkerStopTimeoutMs);
+  // A worker that is still running (a name lookup that can't be abandoned) is let
+  // go; it keeps the event and the network library through its share of the
+  // record, and releases them when it ends.
+  workerThread.Close();
+  if (workerEnded) {
+    s.wakeEvent.Close();
+    if (s.networkStarted) {
+      platform::StopNetwork();
+      s.networkStarted = false;
+    }
   }
-  wakeEvent.Close();
-  if (networkStarted) {
-    platform::StopNetwork();
-    networkStarted = false;
+  {
+    // Under the lock: a worker that was let go may still look at the queue.
+    platform::QueueLockGuard guard(s.queueLock);
+    s.talkQueue.clear();
   }
-  // Not under the lock: a worker ended by force may have left it held.
-  talkQueue.clear();
   return true;
 }
 
-void CTovaro::RunWorker() {
-  if (!running) return;
+void CTovaro::RunWorker(Shared& shared) {
+  if (!shared.running) return;
   // Waiting on an event that does not exist would return at once, forever.
-  if (!wakeEvent.IsOpen()) return;
+  if (!shared.wakeEvent.IsOpen()) return;
 
   for (;;) {
-    wakeEvent.Wait();
+    shared.wakeEvent.Wait();
     // One buffer for the whole pass, resized for each entry.
     std::vector<char> packet;
     for (;;) {
       TalkEntry entry;
       {
-        platform::QueueLockGuard guard(queueLock);
-        if (talkQueue.empty() || !running) break;
-        entry = std::move(talkQueue.front());
-        talkQueue.pop_front();
+        platform::QueueLockGuard guard(shared.queueLock);
+        if (shared.talkQueue.empty() || !shared.running) break;
+        entry = std::move(shared.talkQueue.front());
+        shared.talkQueue.pop_front();
       }
       // Delivery happens outside the lock, so no request waits for the server.
       // An entry that can't be built or sent (memory, say) is dropped like one
       // that can't be delivered; the exception must not end the host process.
-      // Only std::exception is caught: a thread cancelled by force unwinds with
-      // something else, which has to pass.
       try {
-        SendTalkPacket(entry, packet, deliveryInterrupt);
+        SendTalkPacket(entry, packet, shared.deliveryInterrupt);
       } catch (const std::exception&) {
       }
     }
-    if (!running) return;
+    if (!shared.running) return;
   }
 }
 

@@ -1,19 +1,28 @@
 #include "speech/tovaro.h"
 
+#include "platform/network.h"
+
 namespace speech {
 
-// The worker has ended (or never ran), so nothing else touches the queue; the
-// queue lock's own destructor deletes it when its initialisation succeeded.
-CTovaro::~CTovaro() { talkQueue.clear(); }
+CTovaro::Shared::~Shared() {
+  if (networkStarted) platform::StopNetwork();
+}
+
+CTovaro::CTovaro() : shared(std::make_shared<Shared>()) {}
+
+// OnUnload has discarded the queue. A worker that outlived its wait keeps the
+// shared record; otherwise it goes here, and the queue lock's own destructor
+// deletes the lock when its initialisation succeeded.
+CTovaro::~CTovaro() = default;
 
 std::size_t CTovaro::QueueLength() {
-  platform::QueueLockGuard guard(queueLock);
-  return talkQueue.size();
+  platform::QueueLockGuard guard(shared->queueLock);
+  return shared->talkQueue.size();
 }
 
 std::uint16_t CTovaro::QueueMax() {
-  platform::QueueLockGuard guard(queueLock);
-  return queueMax;
+  platform::QueueLockGuard guard(shared->queueLock);
+  return shared->queueMax;
 }
 
 }  // namespace speech

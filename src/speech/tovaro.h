@@ -2,16 +2,20 @@
 // each queued utterance to the speech server.
 //
 // Owned by the module (one instance per process). The host's thread calls every
-// virtual operation; the worker thread runs RunWorker. They share the talk queue,
-// guarded by `queueLock`, which either side holds only for the queue operation
-// itself, never during network I/O. The queue maximum and the thread are written
-// on the host's thread only; the worker reads `running` without the lock.
+// virtual operation; the worker thread runs RunWorker. What the worker uses lives
+// in a Shared record that the instance and the worker hold together, so that a
+// worker still running when unload gives up waiting never touches freed memory.
+// The talk queue is guarded by `queueLock`, which either side holds only for the
+// queue operation itself, never during network I/O. The queue maximum and the
+// thread are written on the host's thread only; the worker reads `running`
+// without the lock.
 #ifndef TOVARO_SPEECH_TOVARO_H_
 #define TOVARO_SPEECH_TOVARO_H_
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 
 #include "platform/event.h"
 #include "platform/lock.h"
@@ -23,13 +27,31 @@
 
 namespace speech {
 
-// How long OnUnload waits for the worker before it ends it by force.
+// How long OnUnload waits for the worker; the whole of unload's bound. A worker
+// that is not done by then is let go and finishes on its own.
 constexpr unsigned kWorkerStopTimeoutMs = 60000;
 constexpr std::uint16_t kDefaultQueueMax = 255;
 
 class CTovaro : public saori::CSAORI {
  public:
-  CTovaro() = default;
+  // What the worker thread uses. The worker's reference keeps it alive until the
+  // worker ends; the last holder releases it (and stops the network library if
+  // OnUnload could not).
+  struct Shared {
+    ~Shared();
+
+    platform::QueueLock queueLock;
+    std::atomic<bool> running{false};
+    std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
+    std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
+    platform::WakeEvent wakeEvent;
+    // Wakes a worker blocked in a delivery when the instance is unloaded.
+    platform::DeliveryInterrupt deliveryInterrupt;
+    bool networkStarted = false;  // owed a StopNetwork
+  };
+
+  // Exhausted memory throws.
+  CTovaro();
   // Discards waiting entries. REQUIRES: OnUnload has run (or OnLoad never did).
   ~CTovaro() override;
 
@@ -37,13 +59,14 @@ class CTovaro : public saori::CSAORI {
   // reports the queue length as Result and the queue maximum as Value0.
   void Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& response) override;
 
-  // Starts the network library and the worker; always true.
+  // Starts the network library and the worker; always true. No worker starts when
+  // the network library, the wake event or the thread can't be had, and AddQueue
+  // is refused then.
   bool OnLoad() override;
-  // Stops the worker (waiting at most kWorkerStopTimeoutMs), closes its handles,
-  // stops the network library and discards the queue; always true. Not checked
-  // against the lock: it discards the queue without it, once the worker has ended
-  // or been ended by force (which may have left the lock held).
-  bool OnUnload() override TOVARO_NO_THREAD_SAFETY_ANALYSIS;
+  // Stops the worker, cutting short a delivery under way, and waits for it at
+  // most kWorkerStopTimeoutMs; closes its handles, stops the network library and
+  // discards the queue; always true.
+  bool OnUnload() override;
 
   // The queue commands; each sets the response's status.
   virtual void AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& response);
@@ -52,22 +75,15 @@ class CTovaro : public saori::CSAORI {
                            saori::CSAORIResponse& response);
 
   // The worker loop; returns when `running` is found clear. Worker thread only.
-  void RunWorker();
+  static void RunWorker(Shared& shared);
 
   // Snapshot of the queue for the dispatcher and tests. Takes the queue lock.
-  std::size_t QueueLength() TOVARO_EXCLUDES(queueLock);
-  std::uint16_t QueueMax() TOVARO_EXCLUDES(queueLock);
+  std::size_t QueueLength() TOVARO_EXCLUDES(shared->queueLock);
+  std::uint16_t QueueMax() TOVARO_EXCLUDES(shared->queueLock);
 
  private:
-  platform::QueueLock queueLock;
-  std::atomic<bool> running{false};
-  std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
-  std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
-  platform::WakeEvent wakeEvent;
+  std::shared_ptr<Shared> shared;  // never null
   platform::WorkerThread workerThread;
-  // Wakes a worker blocked in a delivery when the instance is unloaded.
-  platform::DeliveryInterrupt deliveryInterrupt;
-  bool networkStarted = false;
 };
 
 }  // namespace speech

@@ -2,8 +2,12 @@
 // module and a stand-in server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "module/module_fixture.h"
@@ -101,10 +105,6 @@ TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
 }
 
 TEST_F(ModuleDeliveryTest, ClearQueueDuringDeliveryDropsOnlyWaitingEntries) {
-#if defined(_WIN32)
-  GTEST_SKIP() << "Windows cannot yet wake a send blocked on a server that never "
-                  "reads; the test would wait out unload's 60 s limit";
-#endif
   TalkListener recorder;
   HostLoad(module);
   {
@@ -156,44 +156,73 @@ TEST_F(ModuleDeliveryTest, UnloadWithEntriesQueuedAndNoServerIsPrompt) {
   EXPECT_LT(SecondsSince(start), kPromptSeconds);
 }
 
-// Natively the blocked delivery is interrupted. Windows has no such interrupt: the
-// worker is given its full time and then terminated, so this test takes a minute
-// there.
-TEST_F(ModuleDeliveryTest, UnloadEndsBlockedDelivery) {
+// A host that frees the module without unload, again and again, while a delivery
+// hangs on a server or has only just set off for a port where nothing listens:
+// no crash, no cycle anywhere near stuck, never more than one worker alive, and a
+// proper unload at the end leaves no thread behind. TOVARO_FREE_CYCLES sets the
+// number of cycles per case; the figures are printed.
+TEST(ModuleFreeWithoutUnloadTest, RepeatedFreesNeitherCrashNorPileUpWorkers) {
+  const char* cyclesText = std::getenv("TOVARO_FREE_CYCLES");
+  const int cycles = cyclesText != nullptr ? std::atoi(cyclesText) : 20;
   TalkListener stalling(TalkListener::Mode::kNeverAccept);
-  HostLoad(module);
-  module.Request(AddQueueTo(stalling, "never heard"));
-  ASSERT_TRUE(WaitForEmptyQueue(kArrivalTimeoutMs));  // the worker has it
+  const std::string closedPort = std::to_string(UnusedPort());
+  struct Case {
+    const char* name;
+    bool stalled;  // the worker is inside the hung delivery when the module goes
+  };
+  const Case cases[] = {{"stalled server", true}, {"first entry to a closed port", false}};
+  // One full cycle first, so that threads the system starts on first use of the
+  // network (Wine has such) are counted in the baseline, not taken for workers.
+  auto fullCycle = [&](const std::string& port) {
+    LoadedModule module(kModuleFile);
+    ASSERT_TRUE(module.IsOpen()) << module.error();
+    ASSERT_EQ(module.Load("C:/ghost/"), 1);
+    module.Request(HostExecute("UTF-8", {"AddQueue", "unheard", "127.0.0.1", port}));
+    EXPECT_EQ(module.Unload(), 1);
+  };
+  ASSERT_NO_FATAL_FAILURE(fullCycle(closedPort));
+  const std::size_t threadsBefore = ThreadCount();
 
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(module.Unload(), 1);
-  double seconds = SecondsSince(start);
-#if defined(_WIN32)
-  EXPECT_LT(seconds, 65.0);
-#else
-  EXPECT_LT(seconds, kPromptSeconds);
-#endif
-  RecordProperty("unload_seconds", std::to_string(seconds));
-}
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string request = HostExecute(
+        "UTF-8", {"AddQueue", "unheard", "127.0.0.1",
+                  c.stalled ? std::to_string(stalling.port()) : closedPort});
+    double slowestMs = 0;
+    std::size_t mostThreads = 0;
+    for (int i = 0; i < cycles; ++i) {
+      Clock::time_point start = Clock::now();
+      LoadedModule module(kModuleFile);
+      ASSERT_TRUE(module.IsOpen()) << module.error();
+      ASSERT_EQ(module.Load("C:/ghost/"), 1);
+      ASSERT_EQ(StatusLine(module.Request(request).bytes), "SAORI/1.0 200 OK");
+      double waitedMs = 0;
+      if (c.stalled) {
+        // Not part of the cycle's time: the worker taking the entry.
+        Clock::time_point waitStart = Clock::now();
+        while (HeaderValue(module.Request(HostExecute("UTF-8", {})).bytes, "Result") != "0") {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        waitedMs = SecondsSince(waitStart) * 1e3;
+      }
+      module.Close();
+      double ms = SecondsSince(start) * 1e3 - waitedMs;
+      slowestMs = std::max(slowestMs, ms);
+      mostThreads = std::max(mostThreads, ThreadCount());
+      ASSERT_LT(ms, kPromptSeconds * 1e3) << "cycle " << i;
+    }
+    // Windows keeps a freed module mapped while its worker lives, so one may be
+    // left until the next load replaces the instance; never two.
+    EXPECT_LE(mostThreads, threadsBefore + 1);
+    std::printf("free without unload, %s: %d cycles, slowest %.2f ms, at most %d "
+                "thread(s) beyond the test's own\n",
+                c.name, cycles, slowestMs,
+                static_cast<int>(mostThreads) - static_cast<int>(threadsBefore));
+  }
 
-TEST_F(ModuleDeliveryTest, FreeingWithoutUnloadUnloadsPromptly) {
-  TalkListener server;
-  std::size_t threadsBefore = ThreadCount();
-  HostLoad(module);
-  module.Request(AddQueueTo(server, "before free"));
-  ASSERT_EQ(server.WaitForPackets(1, kArrivalTimeoutMs).size(), 1u);
-
-  Clock::time_point start = Clock::now();
-  module.Close();
-  double seconds = SecondsSince(start);
-  EXPECT_LT(seconds, kPromptSeconds);
-  RecordProperty("free_seconds", std::to_string(seconds));
-  EXPECT_EQ(WaitForThreadCount(threadsBefore, 2000), threadsBefore);  // the worker ended
-
-  // Opened again, the module has no instance left over.
-  LoadedModule reopened(kModuleFile);
-  ASSERT_TRUE(reopened.IsOpen()) << reopened.error();
-  EXPECT_EQ(reopened.Request(HostExecute("UTF-8", {})).bytes, kFailureAnswer);
+  // A load and a proper unload end whatever was left.
+  ASSERT_NO_FATAL_FAILURE(fullCycle(closedPort));
+  EXPECT_EQ(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 // Delivery of single entries to a stand-in speech server on 127.0.0.1.
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -77,17 +76,11 @@ TEST_F(TalkDeliveryTest, FailedDeliveriesDropOnlyTheirEntry) {
   EXPECT_EQ(listener.AcceptedCount(), 2u);
 }
 
-// A server that hangs up before reading must not take the process down: on POSIX
-// a write to a reset connection raises SIGPIPE unless that is suppressed, and a
-// text far larger than the socket buffers makes sure writes follow the reset.
-// Windows raises no such signal, and Wine's blocking send does not return once
-// the peer has reset a connection it is blocked on, so there the text is small
-// enough never to block.
-#if defined(_WIN32)
-constexpr std::size_t kHangUpTextBytes = 1 << 10;
-#else
+// A server that hangs up before reading must not take the process down nor hold
+// the worker: on POSIX a write to a reset connection raises SIGPIPE unless that is
+// suppressed, and a text far larger than the socket buffers makes sure writes
+// follow the reset.
 constexpr std::size_t kHangUpTextBytes = 4 << 20;
-#endif
 
 TEST_F(TalkDeliveryTest, ServerThatHangsUpDoesNotHurt) {
   ASSERT_TRUE(networkStarted);
@@ -103,18 +96,6 @@ TEST_F(TalkDeliveryTest, ServerThatHangsUpDoesNotHurt) {
   std::vector<std::string> packets = polite.WaitForPackets(1, kArrivalTimeoutMs);
   ASSERT_EQ(packets.size(), 1u);
   EXPECT_EQ(packets[0], PacketOf(after));
-}
-
-// Where the platform can interrupt a delivery, one that would block for ever in
-// connect gives up as soon as the interrupt has fired.
-TEST_F(TalkDeliveryTest, InterruptEndsABlockedConnect) {
-  if (interrupt.waitHandle() == -1) GTEST_SKIP() << "no delivery interrupt here";
-  ASSERT_TRUE(networkStarted);
-  TalkListener blocker(TalkListener::Mode::kNeverAccept);
-  interrupt.Trigger();
-  const auto start = std::chrono::steady_clock::now();
-  SendTalkPacket(EntryFor("never", "127.0.0.1", blocker.port()), buffer, interrupt);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 }  // namespace
