@@ -10,11 +10,12 @@
 //
 // Windows: MultiByteToWideChar / WideCharToMultiByte, with our own ISO-2022-JP
 // transform where the system refuses code page 50220 (Wine).
-// POSIX: iconv; 932 is CP932, 20932 EUC-JP-MS (plain EUC-JP where iconv lacks it),
-// 50220 ISO-2022-JP through that same EUC-JP, 65001 UTF-8 and 1 the code set of the
-// current locale (UTF-8 when the locale has none).
+// POSIX: iconv; 932 is CP932, 20932 plain EUC-JP with EUC-JP-MS (where iconv has
+// it) for what plain EUC-JP cannot convert, 50220 ISO-2022-JP through that same
+// EUC-JP, 65001 UTF-8 and 1 the code set of the current locale (UTF-8 when the
+// locale has none).
 //
-// Thread-safe: no shared state.
+// Thread-safe: the only shared state, two converters on POSIX, is behind a lock.
 #ifndef TOVARO_PLATFORM_CODE_PAGE_H_
 #define TOVARO_PLATFORM_CODE_PAGE_H_
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/code_page.h"
@@ -23,32 +24,18 @@ const char* NativeUtf16() {
   return first == 1 ? "UTF-16LE" : "UTF-16BE";
 }
 
-// Plain EUC-JP lacks characters that text written on Windows commonly holds (the
-// circled digits, Roman numerals, ㈱ and № of the NEC special row, and the IBM
-// extensions): they would reach the speech server as U+FFFD. EUC-JP-MS has them.
-// It also reads six symbols as code page 932 does (～ ∥ － ￢ ￠ ￡ where plain
-// EUC-JP, and Wine's 20932, give 〜 ‖ − ¬ ¢ £); both read aloud the same. Plain
-// EUC-JP is kept for a C library without it.
-const char* EucJpCharset() {
-  static const char* const name = [] {
-    const iconv_t probe = iconv_open(NativeUtf16(), "EUC-JP-MS");
-    if (probe == reinterpret_cast<iconv_t>(-1)) return "EUC-JP";
-    iconv_close(probe);
-    return "EUC-JP-MS";
-  }();
-  return name;
-}
-
 // The iconv name of a code page; empty when we do not support it. ISO-2022-JP is
 // carried through EUC-JP by our own transform (see Decode/EncodeCodePage), so that
-// half-width katakana survive exactly as they do in the Windows build.
+// half-width katakana survive exactly as they do in the Windows build. EUC-JP is the
+// plain one, whose symbols are those of Windows; what it cannot convert is given to
+// EUC-JP-MS (see EucJpMsFallback).
 std::string CharsetOf(CodePage codePage) {
   switch (codePage) {
     case kCodePageShiftJis:
       return "CP932";
     case kCodePageEucJp:
     case kCodePageIso2022Jp:
-      return EucJpCharset();
+      return "EUC-JP";
     case kCodePageUtf8:
       return kUtf8;
     case kCodePageOem: {
@@ -91,7 +78,7 @@ class Converter {
 class ModulePins {
  public:
   ModulePins()
-      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), EucJpCharset()) {}
+      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), "EUC-JP") {}
 
  private:
   Converter shiftJis_;
@@ -105,15 +92,89 @@ void KeepConverterModulesLoaded() {
   static_cast<void>(pins);
 }
 
+// Bytes of the UTF-16 character at `in`, of which `left` bytes remain: a surrogate
+// pair is one character.
+std::size_t Utf16CharacterLength(const char* in, std::size_t left) {
+  if (left >= 4) {
+    char16_t units[2];
+    std::memcpy(units, in, sizeof units);
+    if (units[0] >= 0xd800 && units[0] <= 0xdbff && units[1] >= 0xdc00 &&
+        units[1] <= 0xdfff) {
+      return 4;
+    }
+  }
+  return left >= 2 ? 2 : left;
+}
+
+// Bytes of the EUC-JP character whose first byte is at `in`, of which `left` remain.
+std::size_t EucJpCharacterLength(const char* in, std::size_t left) {
+  const unsigned char lead = static_cast<unsigned char>(*in);
+  std::size_t length = 1;
+  if (lead == 0x8f) {
+    length = 3;  // JIS X 0212
+  } else if (lead == 0x8e || lead >= 0xa1) {
+    length = 2;  // half-width katakana, JIS X 0208
+  }
+  return length < left ? length : left;
+}
+
+// One converter for the whole process, for the odd character that the conversion
+// in hand could not take; it is opened once, as opening it for each text would cost
+// more than the text. Threads take turns with it.
+class SharedConverter {
+ public:
+  SharedConverter(const char* to, const char* from) : converter_(to, from) {}
+
+  bool ok() const { return converter_.ok(); }
+
+  // Converts all `size` bytes at `in` and appends them to `result`; false, with
+  // `result` as it was, when any of them cannot be converted.
+  bool ConvertWhole(const char* in, std::size_t size, std::string* result) {
+    char out[16];  // room for the few characters it is given
+    char* inPos = const_cast<char*>(in);
+    std::size_t inLeft = size;
+    char* outPos = out;
+    std::size_t outLeft = sizeof out;
+    std::lock_guard<std::mutex> guard(mutex_);
+    const std::size_t rc = iconv(converter_.get(), &inPos, &inLeft, &outPos, &outLeft);
+    // Whatever happened, the next caller starts from the initial state.
+    iconv(converter_.get(), nullptr, nullptr, nullptr, nullptr);
+    if (rc == static_cast<std::size_t>(-1) || inLeft != 0) return false;
+    result->append(out, static_cast<std::size_t>(outPos - out));
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  Converter converter_;
+};
+
+// Plain EUC-JP lacks characters that text written on Windows commonly holds (the
+// circled digits, Roman numerals, ㈱ and № of the NEC special row, and the IBM
+// extensions): they would reach the speech server as U+FFFD. EUC-JP-MS has them,
+// but it also reads six symbols (A1C1 A1C2 A1DD A2CC A1F1 A1F2) as Shift_JIS does,
+// ～ ∥ － ￢ ￠ ￡, where plain EUC-JP and Windows give 〜 ‖ − ¬ ¢ £. So plain EUC-JP
+// converts, and EUC-JP-MS is asked only about what plain EUC-JP refuses. Returns
+// null for other code pages, and where the C library has no EUC-JP-MS.
+SharedConverter* EucJpMsFallback(CodePage codePage, bool decoding) {
+  if (codePage != kCodePageEucJp && codePage != kCodePageIso2022Jp) return nullptr;
+  static SharedConverter decoder(NativeUtf16(), "EUC-JP-MS");
+  static SharedConverter encoder("EUC-JP-MS", NativeUtf16());
+  SharedConverter* const converter = decoding ? &decoder : &encoder;
+  return converter->ok() ? converter : nullptr;
+}
+
 // Converts `size` bytes at `in` from one charset to another and appends the result
 // to `result`. Input that the source charset does not allow, or that the target
 // cannot hold, becomes `replacement` in the output and the conversion goes on.
 // `wideInput` says the input is UTF-16, whose units are skipped whole (a surrogate
-// pair as one character). Returns false when iconv does not know one of the
-// charsets or fails in a way it does not document.
+// pair as one character). `eucJpMs`, when given, converts the same way to or from
+// EUC-JP-MS, and is asked about each character refused before it is replaced.
+// Returns false when iconv does not know one of the charsets or fails in a way it
+// does not document.
 bool Convert(const std::string& from, const std::string& to, const char* in,
              std::size_t size, bool wideInput, const std::string& replacement,
-             std::string* result) {
+             SharedConverter* eucJpMs, std::string* result) {
   KeepConverterModulesLoaded();
   Converter converter(to, from);
   if (!converter.ok()) return false;
@@ -144,12 +205,12 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
     int error = 0;
     convert(nullptr, nullptr, &error);
   };
-  const auto appendReplacement = [&] {
-    if (result->size() - used < replacement.size()) {
-      result->resize(result->size() * 2 + replacement.size());
+  const auto append = [&](const std::string& text) {
+    if (result->size() - used < text.size()) {
+      result->resize(result->size() * 2 + text.size());
     }
-    result->replace(used, replacement.size(), replacement);
-    used += replacement.size();
+    result->replace(used, text.size(), text);
+    used += text.size();
   };
 
   char* inPos = const_cast<char*>(in);
@@ -163,15 +224,17 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
       // An incomplete sequence ends the input: one replacement for all of it.
       skip = inLeft;
     } else if (error == EILSEQ) {
-      if (wideInput) {
-        skip = inLeft >= 2 ? 2 : inLeft;
-        if (inLeft >= 4) {
-          char16_t units[2];
-          std::memcpy(units, inPos, sizeof units);
-          if (units[0] >= 0xd800 && units[0] <= 0xdbff && units[1] >= 0xdc00 &&
-              units[1] <= 0xdfff) {
-            skip = 4;
-          }
+      if (wideInput) skip = Utf16CharacterLength(inPos, inLeft);
+      if (eucJpMs != nullptr) {
+        const std::size_t length =
+            wideInput ? skip : EucJpCharacterLength(inPos, inLeft);
+        std::string character;
+        if (eucJpMs->ConvertWhole(inPos, length, &character)) {
+          resetShift();
+          append(character);
+          inPos += length;
+          inLeft -= length;
+          continue;
         }
       }
     } else {
@@ -179,7 +242,7 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
       return false;  // iconv failed in a way it does not document
     }
     resetShift();
-    appendReplacement();
+    append(replacement);
     inPos += skip;
     inLeft -= skip;
   }
@@ -219,7 +282,7 @@ int DecodeCodePage(CodePage codePage, const char* in, int inLength, char16_t* ou
                                 sizeof kReplacement);
   std::string wide;
   if (!Convert(charset, NativeUtf16(), bytes.data(), bytes.size(), false, replacement,
-               &wide)) {
+               EucJpMsFallback(codePage, true), &wide)) {
     return 0;
   }
   return Deliver(wide, out, outSize);
@@ -236,7 +299,7 @@ int EncodeCodePage(CodePage codePage, const char16_t* in, int inLength, char* ou
   std::string bytes;
   if (!Convert(NativeUtf16(), charset, reinterpret_cast<const char*>(in),
                static_cast<std::size_t>(inLength) * sizeof(char16_t), true, replacement,
-               &bytes)) {
+               EucJpMsFallback(codePage, false), &bytes)) {
     return 0;
   }
   if (codePage == kCodePageIso2022Jp) bytes = EucJpToIso2022Jp(bytes);

@@ -96,11 +96,15 @@ TEST(CodePageTest, CharactersHaveTheirStandardBytes) {
       {kCodePageShiftJis, u"\u6f22", "\x8a\xbf"},
       {kCodePageEucJp, u"\u6f22", "\xb4\xc1"},
       {kCodePageIso2022Jp, u"\u6f22", "\x1b$B4A\x1b(B"},
+      // 〜, the wave dash, where Shift_JIS has the full-width tilde ～
+      {kCodePageEucJp, u"\u301c", "\xa1\xc1"},
 #if !defined(_WIN32)
       // ①, of the NEC special row that plain EUC-JP lacks. The Windows build leaves
       // EUC-JP to the system's converter, and Wine's has no such row.
       {kCodePageEucJp, u"\u2460", "\xad\xa1"},
       {kCodePageIso2022Jp, u"\u2460", "\x1b$B-!\x1b(B"},
+      // ...and what follows it is plain EUC-JP again.
+      {kCodePageEucJp, u"\u2460\u301c", "\xad\xa1\xa1\xc1"},
 #endif
       // ｶ, half-width
       {kCodePageShiftJis, u"\uff76", "\xb6"},
