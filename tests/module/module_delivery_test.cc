@@ -220,9 +220,11 @@ TEST(ModuleFreeWithoutUnloadTest, RepeatedFreesNeitherCrashNorPileUpWorkers) {
                 static_cast<int>(mostThreads) - static_cast<int>(threadsBefore));
   }
 
-  // A load and a proper unload end whatever was left.
+  // A load and a proper unload end whatever was left. The baseline may have
+  // counted a thread that was still on its way out (slow under valgrind), so
+  // fewer is fine.
   ASSERT_NO_FATAL_FAILURE(fullCycle(closedPort));
-  EXPECT_EQ(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
+  EXPECT_LE(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
 }
 
 }  // namespace
