@@ -1,5 +1,5 @@
-// The instance and the block hand-off in-process, with the host-memory seam and the
-// C++ allocator replaced so that allocations can be made to fail on demand.
+// The instance and the block hand-off in-process, with host blocks tracked through
+// the host-memory hooks and the C++ allocator replaced so that allocations can be made to fail on demand.
 #include "module/plugin_instance.h"
 
 #include <gtest/gtest.h>
@@ -77,10 +77,11 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
-namespace platform {
+namespace test_support {
+namespace {
 
-void* AllocateHostBlock(std::size_t size) {
-  test_support::HostBlocks& blocks = test_support::Blocks();
+void* AllocateTrackedBlock(std::size_t size) {
+  HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.failNext) {
     blocks.failNext = false;
@@ -89,15 +90,14 @@ void* AllocateHostBlock(std::size_t size) {
   void* block = std::malloc(size);
   if (block == nullptr) return nullptr;
   // The bookkeeping is the test's own; keep it out of the failure count.
-  long failAfter = std::exchange(test_support::failAfter, -1);
+  long saved = std::exchange(failAfter, -1);
   blocks.live.insert(block);
-  test_support::failAfter = failAfter;
+  failAfter = saved;
   return block;
 }
 
-void FreeHostBlock(void* block) {
-  if (block == nullptr) return;
-  test_support::HostBlocks& blocks = test_support::Blocks();
+void FreeTrackedBlock(void* block) {
+  HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.live.erase(block) == 0) {
     ++blocks.strayFrees;
@@ -106,10 +106,8 @@ void FreeHostBlock(void* block) {
   std::free(block);
 }
 
-}  // namespace platform
-
-namespace test_support {
-namespace {
+const platform::HostBlockHooks kTrackedBlocks = {&AllocateTrackedBlock,
+                                                  &FreeTrackedBlock};
 
 const std::string kFailureAnswer = "SAORI/1.0 500 Internal Server Error\r\n\r\n";
 const std::string kVersionRequest =
@@ -158,9 +156,11 @@ Reply Ask(const std::string& bytes, long failStep = -1, bool persistent = false)
 
 class PluginInstanceTest : public ::testing::Test {
  protected:
+  void SetUp() override { platform::SetHostBlockHooks(&kTrackedBlocks); }
   void TearDown() override {
     failAfter = -1;
     module::Unload();
+    platform::SetHostBlockHooks(nullptr);
     HostBlocks& blocks = Blocks();
     std::lock_guard<std::mutex> lock(blocks.mutex);
     EXPECT_TRUE(blocks.live.empty()) << blocks.live.size() << " host blocks not freed";
