@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -69,28 +70,88 @@ class Converter {
   iconv_t cd_;
 };
 
-// The C library unloads a charset's converter module when the last descriptor that
-// uses it is closed, and maps it in again at the next open: for the Japanese charsets,
-// which live in such modules, that alone made every request cost ten times what it
-// does in UTF-8. One descriptor per module stays open for the life of the process, so
-// the modules stay mapped. They are never used to convert: each conversion still
-// opens its own descriptor and carries nothing over from an earlier one.
-class ModulePins {
+// Opening a descriptor costs more than converting a request: the C library looks
+// the charsets up under a lock of its own each time, and for the Japanese ones it
+// would also unload and map in again the module that holds them whenever the last
+// descriptor closes. So descriptors are kept for the life of the process, one idle
+// one per pair of charsets, and lent out one conversion at a time: a thread that
+// finds the pair's descriptor lent out opens its own. A borrowed descriptor is
+// returned to its initial state first, so nothing carries over from one conversion
+// to the next.
+class ConverterPool {
  public:
-  ModulePins()
-      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), "EUC-JP") {}
+  // The pool's idle descriptor from `from` to `to`, or a new one; check ok().
+  std::unique_ptr<Converter> Borrow(const std::string& to, const std::string& from) {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      for (Idle& idle : idle_) {
+        if (idle.converter != nullptr && idle.to == to && idle.from == from) {
+          std::unique_ptr<Converter> converter = std::move(idle.converter);
+          iconv(converter->get(), nullptr, nullptr, nullptr, nullptr);
+          return converter;
+        }
+      }
+    }
+    return std::make_unique<Converter>(to, from);
+  }
+
+  // Keeps `converter` for the next conversion between the same charsets, unless the
+  // pool already holds one for them or it did not open; closes it then.
+  void Return(const std::string& to, const std::string& from,
+              std::unique_ptr<Converter> converter) {
+    if (!converter->ok()) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    Idle* empty = nullptr;
+    for (Idle& idle : idle_) {
+      if (idle.to == to && idle.from == from) {
+        if (idle.converter == nullptr) idle.converter = std::move(converter);
+        return;
+      }
+      if (idle.to.empty() && empty == nullptr) empty = &idle;
+    }
+    if (empty == nullptr) return;
+    empty->to = to;
+    empty->from = from;
+    empty->converter = std::move(converter);
+  }
 
  private:
-  Converter shiftJis_;
-  Converter eucJp_;
+  // Each code page converts both ways, and the locale's code set may change.
+  static constexpr std::size_t kPairs = 16;
+  struct Idle {
+    std::string to;  // empty while the slot is free
+    std::string from;
+    std::unique_ptr<Converter> converter;  // null while lent out
+  };
+
+  std::mutex mutex_;
+  Idle idle_[kPairs];
 };
 
-void KeepConverterModulesLoaded() {
-  // Opened on first use, from whichever thread converts first; closed when the
-  // program (or the module that holds this code) is unloaded.
-  static const ModulePins pins;
-  static_cast<void>(pins);
-}
+// Lends a descriptor of the pool for one scope.
+class BorrowedConverter {
+ public:
+  BorrowedConverter(const std::string& to, const std::string& from)
+      : to_(to), from_(from), converter_(Pool().Borrow(to, from)) {}
+  ~BorrowedConverter() { Pool().Return(to_, from_, std::move(converter_)); }
+  BorrowedConverter(const BorrowedConverter&) = delete;
+  BorrowedConverter& operator=(const BorrowedConverter&) = delete;
+
+  bool ok() const { return converter_->ok(); }
+  iconv_t get() const { return converter_->get(); }
+
+ private:
+  // Made on first use, from whichever thread converts first; its descriptors are
+  // closed when the program (or the module that holds this code) is unloaded.
+  static ConverterPool& Pool() {
+    static ConverterPool pool;
+    return pool;
+  }
+
+  const std::string to_;
+  const std::string from_;
+  std::unique_ptr<Converter> converter_;
+};
 
 // Bytes of the UTF-16 character at `in`, of which `left` bytes remain: a surrogate
 // pair is one character.
@@ -175,8 +236,7 @@ SharedConverter* EucJpMsFallback(CodePage codePage, bool decoding) {
 bool Convert(const std::string& from, const std::string& to, const char* in,
              std::size_t size, bool wideInput, const std::string& replacement,
              SharedConverter* eucJpMs, std::string* result) {
-  KeepConverterModulesLoaded();
-  Converter converter(to, from);
+  BorrowedConverter converter(to, from);
   if (!converter.ok()) return false;
   // iconv writes straight into the result, which starts with room for as many
   // bytes as the input has and doubles whenever iconv finds it full. Handing iconv
