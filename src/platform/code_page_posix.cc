@@ -11,6 +11,7 @@
 
 #include "platform/code_page.h"
 #include "platform/iso2022jp.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -311,16 +312,20 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
   return true;
 }
 
-// Hands the converted `bytes` to the caller as the Windows converters do: the count
-// of units for a size query, the units when they fit, 0 when they do not.
+// Hands the `count` converted units to the caller as the Windows converters do: the
+// count for a size query, the units when they fit, 0 when they do not.
 template <typename Unit>
-int Deliver(const std::string& bytes, Unit* out, int outSize) {
-  const std::size_t count = bytes.size() / sizeof(Unit);
+int Deliver(const void* units, std::size_t count, Unit* out, int outSize) {
   if (count > static_cast<std::size_t>(INT_MAX)) return 0;
   if (out == nullptr) return static_cast<int>(count);
   if (count > static_cast<std::size_t>(outSize)) return 0;
-  std::memcpy(out, bytes.data(), count * sizeof(Unit));
+  std::memcpy(out, units, count * sizeof(Unit));
   return static_cast<int>(count);
+}
+
+template <typename Unit>
+int Deliver(const std::string& bytes, Unit* out, int outSize) {
+  return Deliver(bytes.data(), bytes.size() / sizeof(Unit), out, outSize);
 }
 
 bool ValidArguments(const void* in, int inLength, const void* out, int outSize) {
@@ -335,6 +340,11 @@ int DecodeCodePage(CodePage codePage, const char* in, int inLength, char16_t* ou
   if (!ValidArguments(in, inLength, out, outSize)) return 0;
   const std::string charset = CharsetOf(codePage);
   if (charset.empty()) return 0;
+  if (charset == kUtf8) {
+    std::u16string wide;
+    Utf8ToUtf16(in, static_cast<std::size_t>(inLength), wide);
+    return Deliver(wide.data(), wide.size(), out, outSize);
+  }
   std::string bytes(in, static_cast<std::size_t>(inLength));
   if (codePage == kCodePageIso2022Jp) bytes = Iso2022JpToEucJp(bytes);
   const char16_t kReplacement = 0xfffd;
@@ -353,10 +363,13 @@ int EncodeCodePage(CodePage codePage, const char16_t* in, int inLength, char* ou
   if (!ValidArguments(in, inLength, out, outSize)) return 0;
   const std::string charset = CharsetOf(codePage);
   if (charset.empty()) return 0;
-  // UTF-8 can hold every character, so only a lone surrogate needs replacing there,
-  // by the replacement character; the byte code pages use a question mark.
-  const std::string replacement = charset == kUtf8 ? "\xef\xbf\xbd" : "?";
   std::string bytes;
+  if (charset == kUtf8) {
+    Utf16ToUtf8(in, static_cast<std::size_t>(inLength), bytes);
+    return Deliver(bytes, out, outSize);
+  }
+  // A character the byte code pages cannot hold becomes a question mark.
+  const std::string replacement = "?";
   if (!Convert(NativeUtf16(), charset, reinterpret_cast<const char*>(in),
                static_cast<std::size_t>(inLength) * sizeof(char16_t), true, replacement,
                EucJpMsFallback(codePage, false), &bytes)) {
