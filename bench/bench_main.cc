@@ -68,6 +68,22 @@ void RunThroughput(benchmark::State& state) {
   state.counters["plain_packets_per_s"] = results.plainPacketsPerSecond;
 }
 
+void RunInterleaved(benchmark::State& state) {
+  try {
+    for (auto _ : state) {
+      results.interleaved =
+          bench::MeasureInterleaved(quick ? 50 : bench::kInterleavedPackets, quick ? 1 : 5);
+    }
+  } catch (const std::exception& error) {
+    Fail(state, "interleaved", error);
+    return;
+  }
+  results.latency[bench::names::kAddQueueWorkerDelivering] =
+      bench::Summarise(results.interleaved.addQueueNs);
+  state.counters["worker_packets_per_s"] = results.interleaved.workerPacketsPerSecond;
+  state.counters["plain_packets_per_s"] = results.interleaved.plainPacketsPerSecond;
+}
+
 void RunMemory(benchmark::State& state) {
   const std::size_t entries = quick ? 1000 : bench::kLargestQueue;
   try {
@@ -99,6 +115,10 @@ void Register() {
         ->Unit(benchmark::kMicrosecond);
   }
   benchmark::RegisterBenchmark("throughput/worker and plain loop", &RunThroughput)
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("interleaved/host queues while the worker delivers",
+                               &RunInterleaved)
       ->Iterations(1)
       ->Unit(benchmark::kMillisecond);
 }

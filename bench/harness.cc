@@ -40,6 +40,12 @@ Latency Summarise(std::vector<double> samples) {
   return latency;
 }
 
+double MedianOf(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 std::string ExecuteRequest(const std::string& charset,
                            const std::vector<std::string>& arguments) {
   std::string text = "EXECUTE SAORI/1.0\r\nCharset: " + charset +

@@ -33,6 +33,10 @@ struct Latency {
 // Sorts `samples` (nanoseconds) and reads the two ranks; all zero when empty.
 Latency Summarise(std::vector<double> samples);
 
+// The middle value of `values` (the upper of the two middle ones for an even
+// count); 0 when empty.
+double MedianOf(std::vector<double> values);
+
 // An EXECUTE request with a Charset line and the arguments in order, every line
 // ended by CR LF, as a host sends it.
 std::string ExecuteRequest(const std::string& charset,

@@ -97,6 +97,44 @@ void IsolationSection(const Results& results, std::ostream& out) {
   }
 }
 
+// What share of the baseline's median (or 99th percentile) the figure's is.
+std::string ShareOf(double figureNs, const Latency* baseline) {
+  if (baseline == nullptr || baseline->medianNs <= 0 || figureNs <= 0) return "-";
+  const double share = figureNs / baseline->medianNs;
+  return Format("%.3f", share) + (share < 1 ? Format(" (1/%.0f)", 1.0 / share) : "");
+}
+
+void InterleavedSection(const Results& results, std::ostream& out) {
+  const Latency* delivery = Find(results, names::kBlockingDelivery);
+  out << "6. Interleaved: the host calls AddQueue at full speed while the worker delivers\n"
+      << "  " << Pad("", 40) << Pad("median", 12) << Pad("p99", 12) << Pad("samples", 8)
+      << Pad("median/delivery", 18) << "p99/delivery\n";
+  for (const char* name :
+       {names::kAddQueueWorkerDelivering, names::kAddQueueUtf8, names::kGetVersion}) {
+    const Latency* figure = Find(results, name);
+    const std::string extra =
+        figure == nullptr ? std::string()
+                          : Pad(ShareOf(figure->medianNs, delivery), 18) +
+                                ShareOf(figure->p99Ns, delivery);
+    LatencyRow(out, name == names::kAddQueueUtf8 ? "AddQueue, worker idle" : Label(name),
+               figure, extra);
+  }
+  LatencyRow(out, "baseline: " + Label(names::kBlockingDelivery), delivery);
+  const Interleaved& interleaved = results.interleaved;
+  if (interleaved.workerPacketsPerSecond <= 0 || interleaved.plainPacketsPerSecond <= 0) {
+    out << "  throughput not measured\n";
+    return;
+  }
+  out << "  " << Pad("worker delivers while the host queues", 40)
+      << Format("%.0f packets/s", interleaved.workerPacketsPerSecond) << "\n"
+      << "  " << Pad("plain loop: open, send, close", 40)
+      << Format("%.0f packets/s", interleaved.plainPacketsPerSecond) << "\n"
+      << "  " << Pad("ratio worker/plain", 40)
+      << Format("%.2f",
+                interleaved.workerPacketsPerSecond / interleaved.plainPacketsPerSecond)
+      << "\n";
+}
+
 void MemorySection(const Results& results, std::ostream& out) {
   const QueueMemory& memory = results.memory;
   if (memory.entries == 0) {
@@ -179,6 +217,8 @@ void PrintTable(const Results& results, std::ostream& out) {
   MemorySection(results, out);
   out << "\n";
   ScalingSection(results, out);
+  out << "\n";
+  InterleavedSection(results, out);
   for (const std::string& failure : results.failures) out << "FAILED: " << failure << "\n";
 }
 

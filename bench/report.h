@@ -21,6 +21,7 @@ struct Results {
   double workerPacketsPerSecond = 0;
   double plainPacketsPerSecond = 0;
   std::size_t throughputEntries = 0;
+  Interleaved interleaved;
   QueueMemory memory;
   std::vector<std::string> failures;  // benchmarks that could not run, and why
 };

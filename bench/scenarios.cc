@@ -1,6 +1,5 @@
 #include "scenarios.h"
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -47,24 +46,6 @@ std::string TextOfBytes(std::size_t bytes) {
 std::string AddQueueRequest(const std::string& charset, const std::string& text,
                             std::uint16_t port) {
   return ExecuteRequest(charset, {"AddQueue", text, kLoopback, std::to_string(port)});
-}
-
-// The talk packet of the short text: the header and the UTF-8 bytes.
-std::size_t ShortTextPacketBytes() { return 15 + kShortTextUtf8.size(); }
-
-std::string ClearQueueRequest() { return ExecuteRequest("UTF-8", {"ClearQueue"}); }
-
-std::string SetQueueMaxRequest(std::size_t maximum) {
-  return ExecuteRequest("UTF-8", {"SetQueueMax", std::to_string(maximum)});
-}
-
-// Returns once the worker has taken every waiting entry off the queue.
-void WaitUntilTaken(ModuleSession& module) {
-  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-  while (module.QueueLength() != 0) {
-    Require(Clock::now() < limit, "the worker did not take the entry");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 // Sends the module's worker to a server that never accepts, where it stays in
@@ -221,12 +202,33 @@ std::function<std::unique_ptr<Sampler>()> Make(Args... args) {
   return [=] { return std::unique_ptr<Sampler>(new T(args...)); };
 }
 
+}  // namespace
+
+// The talk packet of the short text: the header and the UTF-8 bytes.
+std::size_t ShortTextPacketBytes() { return 15 + kShortTextUtf8.size(); }
+
+std::string ShortAddQueueRequest(std::uint16_t port) {
+  return AddQueueRequest("UTF-8", kShortTextUtf8, port);
+}
+
+std::string ClearQueueRequest() { return ExecuteRequest("UTF-8", {"ClearQueue"}); }
+
+std::string SetQueueMaxRequest(std::size_t maximum) {
+  return ExecuteRequest("UTF-8", {"SetQueueMax", std::to_string(maximum)});
+}
+
+void WaitUntilTaken(ModuleSession& module) {
+  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+  while (module.QueueLength() != 0) {
+    Require(Clock::now() < limit, "the worker did not take the entry");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 double PacketsPerSecond(std::size_t packets, Clock::time_point start) {
   const double seconds = NanosecondsBetween(start, Clock::now()) / 1e9;
   return static_cast<double>(packets) / seconds;
 }
-
-}  // namespace
 
 std::vector<std::size_t> ScalingArgumentCounts() { return {1, 10, 100, 1000}; }
 std::vector<std::size_t> ScalingTextBytes() { return {1024, 64 * 1024, 1024 * 1024}; }
@@ -326,11 +328,9 @@ Throughput MeasureThroughput(std::size_t entries, int bursts) {
     worker.push_back(WorkerThroughput(entries));
     plain.push_back(PlainLoopThroughput(entries));
   }
-  std::sort(worker.begin(), worker.end());
-  std::sort(plain.begin(), plain.end());
   Throughput throughput;
-  throughput.workerPacketsPerSecond = worker[worker.size() / 2];
-  throughput.plainPacketsPerSecond = plain[plain.size() / 2];
+  throughput.workerPacketsPerSecond = MedianOf(worker);
+  throughput.plainPacketsPerSecond = MedianOf(plain);
   return throughput;
 }
 

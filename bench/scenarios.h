@@ -11,10 +11,13 @@
 #define TOVARO_BENCH_SCENARIOS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "harness.h"
 
 namespace bench {
 
@@ -44,6 +47,7 @@ inline const char kUnparsable[] = "answer/unparsable request";
 inline const char kBlockingDelivery[] = "baseline/blocking delivery to loopback";
 inline const char kProcessStart[] = "baseline/start one small process";
 inline const char kAddQueueWorkerBlocked[] = "isolation/AddQueue, worker blocked";
+inline const char kAddQueueWorkerDelivering[] = "interleaved/AddQueue while the worker delivers";
 }  // namespace names
 
 // Benchmarks 1, 3 and 5: answer latency, its baselines, isolation and scaling.
@@ -67,6 +71,30 @@ struct Throughput {
 // Worker bursts and plain-loop bursts taken in turn, so that both meet the same
 // load on a shared machine; the median rate of `bursts` of each.
 Throughput MeasureThroughput(std::size_t entries, int bursts);
+
+// Benchmark 6: the host queues at full speed while the worker delivers. Each burst
+// loads the module afresh; the host calls AddQueue in a loop, every call timed,
+// until the worker has delivered `packets`; then a plain loop sends as many to a
+// listener of its own. Bursts of the two taken in turn.
+struct Interleaved {
+  std::vector<double> addQueueNs;     // every AddQueue of every burst
+  double workerPacketsPerSecond = 0;  // the median of the bursts
+  double plainPacketsPerSecond = 0;   // the median of the bursts
+};
+Interleaved MeasureInterleaved(std::size_t packets, int bursts);
+// Packets of an interleaved burst in a full run.
+constexpr std::size_t kInterleavedPackets = 1000;
+
+// The AddQueue request of the short text for the server at `port` on this machine,
+// and the size of its talk packet.
+std::string ShortAddQueueRequest(std::uint16_t port);
+std::size_t ShortTextPacketBytes();
+std::string ClearQueueRequest();
+std::string SetQueueMaxRequest(std::size_t maximum);
+// Returns once the worker has taken every waiting entry off the queue.
+void WaitUntilTaken(ModuleSession& module);
+// Packets per second of `packets` from `start` until now.
+double PacketsPerSecond(std::size_t packets, Clock::time_point start);
 
 // Benchmark 4: the queue filled to `entries` waiting entries of `textBytes` bytes
 // each while the worker is held up.

@@ -59,6 +59,15 @@ int main(int argc, char** argv) {
     results.failures.push_back(std::string("throughput: ") + error.what());
   }
 
+  try {
+    results.interleaved =
+        bench::MeasureInterleaved(quick ? 50 : bench::kInterleavedPackets, bursts);
+    results.latency[bench::names::kAddQueueWorkerDelivering] =
+        bench::Summarise(results.interleaved.addQueueNs);
+  } catch (const std::exception& error) {
+    results.failures.push_back(std::string("interleaved: ") + error.what());
+  }
+
   bench::PrintTable(results, std::cout);
   return results.failures.empty() ? 0 : 1;
 }

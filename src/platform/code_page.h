@@ -15,7 +15,8 @@
 // EUC-JP, 65001 UTF-8 and 1 the code set of the current locale (UTF-8 when the
 // locale has none).
 //
-// Thread-safe: the only shared state, two converters on POSIX, is behind a lock.
+// Thread-safe: the only shared state, the converters that POSIX keeps open between
+// conversions, is behind a lock.
 #ifndef TOVARO_PLATFORM_CODE_PAGE_H_
 #define TOVARO_PLATFORM_CODE_PAGE_H_
 

@@ -5,11 +5,13 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/code_page.h"
 #include "platform/iso2022jp.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -69,28 +71,88 @@ class Converter {
   iconv_t cd_;
 };
 
-// The C library unloads a charset's converter module when the last descriptor that
-// uses it is closed, and maps it in again at the next open: for the Japanese charsets,
-// which live in such modules, that alone made every request cost ten times what it
-// does in UTF-8. One descriptor per module stays open for the life of the process, so
-// the modules stay mapped. They are never used to convert: each conversion still
-// opens its own descriptor and carries nothing over from an earlier one.
-class ModulePins {
+// Opening a descriptor costs more than converting a request: the C library looks
+// the charsets up under a lock of its own each time, and for the Japanese ones it
+// would also unload and map in again the module that holds them whenever the last
+// descriptor closes. So descriptors are kept for the life of the process, one idle
+// one per pair of charsets, and lent out one conversion at a time: a thread that
+// finds the pair's descriptor lent out opens its own. A borrowed descriptor is
+// returned to its initial state first, so nothing carries over from one conversion
+// to the next.
+class ConverterPool {
  public:
-  ModulePins()
-      : shiftJis_(NativeUtf16(), "CP932"), eucJp_(NativeUtf16(), "EUC-JP") {}
+  // The pool's idle descriptor from `from` to `to`, or a new one; check ok().
+  std::unique_ptr<Converter> Borrow(const std::string& to, const std::string& from) {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      for (Idle& idle : idle_) {
+        if (idle.converter != nullptr && idle.to == to && idle.from == from) {
+          std::unique_ptr<Converter> converter = std::move(idle.converter);
+          iconv(converter->get(), nullptr, nullptr, nullptr, nullptr);
+          return converter;
+        }
+      }
+    }
+    return std::make_unique<Converter>(to, from);
+  }
+
+  // Keeps `converter` for the next conversion between the same charsets, unless the
+  // pool already holds one for them or it did not open; closes it then.
+  void Return(const std::string& to, const std::string& from,
+              std::unique_ptr<Converter> converter) {
+    if (!converter->ok()) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    Idle* empty = nullptr;
+    for (Idle& idle : idle_) {
+      if (idle.to == to && idle.from == from) {
+        if (idle.converter == nullptr) idle.converter = std::move(converter);
+        return;
+      }
+      if (idle.to.empty() && empty == nullptr) empty = &idle;
+    }
+    if (empty == nullptr) return;
+    empty->to = to;
+    empty->from = from;
+    empty->converter = std::move(converter);
+  }
 
  private:
-  Converter shiftJis_;
-  Converter eucJp_;
+  // Each code page converts both ways, and the locale's code set may change.
+  static constexpr std::size_t kPairs = 16;
+  struct Idle {
+    std::string to;  // empty while the slot is free
+    std::string from;
+    std::unique_ptr<Converter> converter;  // null while lent out
+  };
+
+  std::mutex mutex_;
+  Idle idle_[kPairs];
 };
 
-void KeepConverterModulesLoaded() {
-  // Opened on first use, from whichever thread converts first; closed when the
-  // program (or the module that holds this code) is unloaded.
-  static const ModulePins pins;
-  static_cast<void>(pins);
-}
+// Lends a descriptor of the pool for one scope.
+class BorrowedConverter {
+ public:
+  BorrowedConverter(const std::string& to, const std::string& from)
+      : to_(to), from_(from), converter_(Pool().Borrow(to, from)) {}
+  ~BorrowedConverter() { Pool().Return(to_, from_, std::move(converter_)); }
+  BorrowedConverter(const BorrowedConverter&) = delete;
+  BorrowedConverter& operator=(const BorrowedConverter&) = delete;
+
+  bool ok() const { return converter_->ok(); }
+  iconv_t get() const { return converter_->get(); }
+
+ private:
+  // Made on first use, from whichever thread converts first; its descriptors are
+  // closed when the program (or the module that holds this code) is unloaded.
+  static ConverterPool& Pool() {
+    static ConverterPool pool;
+    return pool;
+  }
+
+  const std::string to_;
+  const std::string from_;
+  std::unique_ptr<Converter> converter_;
+};
 
 // Bytes of the UTF-16 character at `in`, of which `left` bytes remain: a surrogate
 // pair is one character.
@@ -175,8 +237,7 @@ SharedConverter* EucJpMsFallback(CodePage codePage, bool decoding) {
 bool Convert(const std::string& from, const std::string& to, const char* in,
              std::size_t size, bool wideInput, const std::string& replacement,
              SharedConverter* eucJpMs, std::string* result) {
-  KeepConverterModulesLoaded();
-  Converter converter(to, from);
+  BorrowedConverter converter(to, from);
   if (!converter.ok()) return false;
   // iconv writes straight into the result, which starts with room for as many
   // bytes as the input has and doubles whenever iconv finds it full. Handing iconv
@@ -251,16 +312,20 @@ bool Convert(const std::string& from, const std::string& to, const char* in,
   return true;
 }
 
-// Hands the converted `bytes` to the caller as the Windows converters do: the count
-// of units for a size query, the units when they fit, 0 when they do not.
+// Hands the `count` converted units to the caller as the Windows converters do: the
+// count for a size query, the units when they fit, 0 when they do not.
 template <typename Unit>
-int Deliver(const std::string& bytes, Unit* out, int outSize) {
-  const std::size_t count = bytes.size() / sizeof(Unit);
+int Deliver(const void* units, std::size_t count, Unit* out, int outSize) {
   if (count > static_cast<std::size_t>(INT_MAX)) return 0;
   if (out == nullptr) return static_cast<int>(count);
   if (count > static_cast<std::size_t>(outSize)) return 0;
-  std::memcpy(out, bytes.data(), count * sizeof(Unit));
+  std::memcpy(out, units, count * sizeof(Unit));
   return static_cast<int>(count);
+}
+
+template <typename Unit>
+int Deliver(const std::string& bytes, Unit* out, int outSize) {
+  return Deliver(bytes.data(), bytes.size() / sizeof(Unit), out, outSize);
 }
 
 bool ValidArguments(const void* in, int inLength, const void* out, int outSize) {
@@ -275,6 +340,11 @@ int DecodeCodePage(CodePage codePage, const char* in, int inLength, char16_t* ou
   if (!ValidArguments(in, inLength, out, outSize)) return 0;
   const std::string charset = CharsetOf(codePage);
   if (charset.empty()) return 0;
+  if (charset == kUtf8) {
+    std::u16string wide;
+    Utf8ToUtf16(in, static_cast<std::size_t>(inLength), wide);
+    return Deliver(wide.data(), wide.size(), out, outSize);
+  }
   std::string bytes(in, static_cast<std::size_t>(inLength));
   if (codePage == kCodePageIso2022Jp) bytes = Iso2022JpToEucJp(bytes);
   const char16_t kReplacement = 0xfffd;
@@ -293,10 +363,13 @@ int EncodeCodePage(CodePage codePage, const char16_t* in, int inLength, char* ou
   if (!ValidArguments(in, inLength, out, outSize)) return 0;
   const std::string charset = CharsetOf(codePage);
   if (charset.empty()) return 0;
-  // UTF-8 can hold every character, so only a lone surrogate needs replacing there,
-  // by the replacement character; the byte code pages use a question mark.
-  const std::string replacement = charset == kUtf8 ? "\xef\xbf\xbd" : "?";
   std::string bytes;
+  if (charset == kUtf8) {
+    Utf16ToUtf8(in, static_cast<std::size_t>(inLength), bytes);
+    return Deliver(bytes, out, outSize);
+  }
+  // A character the byte code pages cannot hold becomes a question mark.
+  const std::string replacement = "?";
   if (!Convert(NativeUtf16(), charset, reinterpret_cast<const char*>(in),
                static_cast<std::size_t>(inLength) * sizeof(char16_t), true, replacement,
                EucJpMsFallback(codePage, false), &bytes)) {

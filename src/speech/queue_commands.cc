@@ -57,6 +57,7 @@ void CTovaro::AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& res
   if (!ReadTalkEntry(request.arguments, entry)) return;
 
   response.status = 500;
+  bool wake = false;
   {
     platform::QueueLockGuard guard(shared->queueLock);
     if (!workerThread.IsStarted() || shared->talkQueue.size() >= shared->queueMax) {
@@ -64,8 +65,13 @@ void CTovaro::AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& res
     }
     // Leaves the queue as it was if the append runs out of memory.
     shared->talkQueue.push_back(std::move(entry));
+    // A worker that is draining takes this entry before it waits again; a signal
+    // would only make its next wait return at once, and under Wine each costs a
+    // round trip to the server.
+    wake = shared->workerWaiting;
+    shared->workerWaiting = false;
   }
-  shared->wakeEvent.Signal();
+  if (wake) shared->wakeEvent.Signal();
   response.status = 200;
 }
 

@@ -37,6 +37,8 @@ bool CTovaro::OnLoad() {
     platform::QueueLockGuard guard(s.queueLock);
     s.talkQueue.clear();
     s.queueMax = kDefaultQueueMax;
+    // The worker's first step is its wait.
+    s.workerWaiting = true;
   }
   if (!haveEvent) return true;
   s.running = true;
@@ -91,7 +93,11 @@ void CTovaro::RunWorker(Shared& shared) {
       TalkEntry entry;
       {
         platform::QueueLockGuard guard(shared.queueLock);
-        if (shared.talkQueue.empty() || !shared.running) break;
+        if (!shared.running) break;
+        if (shared.talkQueue.empty()) {
+          shared.workerWaiting = true;
+          break;
+        }
         entry = std::move(shared.talkQueue.front());
         shared.talkQueue.pop_front();
       }

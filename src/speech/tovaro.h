@@ -8,7 +8,9 @@
 // The talk queue is guarded by `queueLock`, which either side holds only for the
 // queue operation itself, never during network I/O. The queue maximum and the
 // thread are written on the host's thread only; the worker reads `running`
-// without the lock.
+// without the lock. The worker is woken only when it waits: it marks itself
+// waiting under the lock when it finds the queue empty, and an append signals the
+// wake event only when it takes that mark.
 #ifndef TOVARO_SPEECH_TOVARO_H_
 #define TOVARO_SPEECH_TOVARO_H_
 
@@ -44,6 +46,12 @@ class CTovaro : public saori::CSAORI {
     std::atomic<bool> running{false};
     std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
     std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
+    // Set by the worker when it found the queue empty and is about to wait (and
+    // before it starts); cleared by the append that signals it. A signal that comes
+    // before the worker's wait stays with the event, so no wake-up is lost; while
+    // the worker drains, appends leave the event alone, since the worker takes what
+    // they add before it waits again.
+    bool workerWaiting TOVARO_GUARDED_BY(queueLock) = false;
     platform::WakeEvent wakeEvent;
     // Wakes a worker blocked in a delivery when the instance is unloaded.
     platform::DeliveryInterrupt deliveryInterrupt;
