@@ -58,25 +58,9 @@ TEST_F(ModuleDeliveryTest, HelloReachesServerOnDefaultPort) {
   EXPECT_EQ(module.Unload(), 1);
 }
 
-TEST_F(ModuleDeliveryTest, RapidEntriesArriveInOrderEachOnItsOwnConnection) {
-  TalkListener server;
-  HostLoad(module);
-  const std::vector<std::string> texts = {"one", "two", "three", "four", "five"};
-  for (const std::string& text : texts) {
-    EXPECT_EQ(StatusLine(module.Request(AddQueueTo(server, text, "Shift_JIS")).bytes),
-              "SAORI/1.0 200 OK");
-  }
-  std::vector<std::string> packets = server.WaitForPackets(texts.size(), kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    EXPECT_EQ(packets[i], DefaultTalkPacket(texts[i])) << i;
-  }
-  EXPECT_EQ(server.AcceptedCount(), texts.size());
-  EXPECT_EQ(module.Unload(), 1);
-}
-
-// The greeting "konnichiwa" written by hand in each encoding a host may use.
-TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
+// The greeting "konnichiwa" written by hand in each encoding a host may use, sent
+// in quick succession.
+TEST_F(ModuleDeliveryTest, TextInEveryCharsetArrivesAsUtf8InOrderEachOnItsOwnConnection) {
   const std::string kUtf8 =
       "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF";
   struct Case {
@@ -101,6 +85,7 @@ TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     EXPECT_EQ(packets[i], DefaultTalkPacket(kUtf8)) << cases[i].charset;
   }
+  EXPECT_EQ(server.AcceptedCount(), cases.size());
   EXPECT_EQ(module.Unload(), 1);
 }
 
@@ -172,7 +157,7 @@ TEST(ModuleFreeWithoutUnloadTest, RepeatedFreesNeitherCrashNorPileUpWorkers) {
   // counted a thread that was still on its way out (slow under valgrind), so
   // fewer is fine.
   ASSERT_NO_FATAL_FAILURE(fullCycle(closedPort));
-  EXPECT_LE(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
+  EXPECT_LE(WaitForAtMostThreads(threadsBefore, 2000), threadsBefore);
 }
 
 }  // namespace

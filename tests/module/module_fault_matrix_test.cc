@@ -53,19 +53,6 @@ const Fault kFaults[] = {
     {"PortZero", false, TalkListener::Mode::kRecord, "127.0.0.1", "0", 5},
 };
 
-// Waits up to `timeoutMs` until the process has at most `limit` threads; returns
-// the last count. The C library's name lookup runs on helper threads of its own
-// that linger for a second after a lookup, so the count can also fall.
-std::size_t WaitForAtMostThreads(std::size_t limit, unsigned timeoutMs) {
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::size_t count = ThreadCount();
-  while (count > limit && Clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    count = ThreadCount();
-  }
-  return count;
-}
-
 // Names the row in test output instead of dumping its bytes.
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 

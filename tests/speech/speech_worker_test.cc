@@ -9,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/code_page.h"
-#include "saori/saori_request.h"
-#include "saori/saori_response.h"
+#include "speech/dispatch.h"
 #include "speech/fake_talk_delivery.h"
 #include "speech/talk_packet.h"
 #include "speech/tovaro.h"
@@ -24,29 +22,11 @@ using Fault = FakeTalkDelivery::Fault;
 
 // Far below the wait of an unload that could not cut a delivery short.
 constexpr auto kPromptUnload = std::chrono::milliseconds(kWorkerStopTimeoutMs / 4);
-constexpr std::uint16_t kPort = 50001;
-
-struct Answer {
-  std::int32_t status;
-  WideString result;
-  std::vector<WideString> values;
-};
-
-Answer Dispatch(CTovaro& tovaro, std::vector<WideString> arguments) {
-  saori::CSAORIRequest request(&tovaro, platform::kCodePageUtf8);
-  request.command = u"EXECUTE";
-  request.arguments = std::move(arguments);
-  saori::CSAORIResponse response(&tovaro, platform::kCodePageUtf8);
-  tovaro.Execute(request, response);
-  return Answer{response.status, response.result, response.values};
-}
-
-WideString Wide(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
 std::int32_t Say(CTovaro& tovaro, const std::string& text,
                  const std::string& host = "healthy") {
-  return Dispatch(tovaro, {u"AddQueue", Wide(text), Wide(host), Wide(std::to_string(kPort))})
-      .status;
+  return Status(tovaro, {u"AddQueue", WideString(text.begin(), text.end()),
+                         WideString(host.begin(), host.end())});
 }
 
 // The packet the server should see for `text` with the default voice settings.
@@ -57,11 +37,32 @@ std::string PacketFor(const std::string& text) {
   return std::string(buffer.data(), BuildTalkPacket(entry, buffer));
 }
 
+std::vector<std::string> Packets(const std::vector<std::string>& texts) {
+  std::vector<std::string> packets;
+  for (const std::string& text : texts) packets.push_back(PacketFor(text));
+  return packets;
+}
+
 std::vector<std::string> BytesOf(const std::vector<FakeTalkDelivery::Delivery>& deliveries) {
   std::vector<std::string> bytes;
   for (const auto& delivery : deliveries) bytes.push_back(delivery.bytes);
   return bytes;
 }
+
+struct FaultCase {
+  const char* name;
+  Fault fault;
+  std::size_t bytesBeforeInterrupt;  // of "held", for the faults that hang
+};
+const FaultCase kFaults[] = {
+    {"refused", Fault::kRefused, 0},
+    {"resets", Fault::kResets, 0},
+    {"out of memory", Fault::kOutOfMemory, 0},
+    {"lookup hangs", Fault::kLookupHangs, 0},
+    {"never accepts", Fault::kNeverAccepts, 0},
+    {"never reads", Fault::kNeverReads, 0},
+    {"stops mid-send", Fault::kStopsMidSend, PacketFor("held").size() / 2},
+};
 
 // An instance between OnLoad and OnUnload, delivering to the fake.
 class SpeechWorkerTest : public testing::Test {
@@ -79,11 +80,14 @@ class SpeechWorkerTest : public testing::Test {
     return tovaro.OnUnload();
   }
 
-  // Leaves the worker hung in a delivery of "held" that meets `fault`.
-  void HoldWorker(Fault fault = Fault::kNeverAccepts) {
+  // Queues "held" for a host with `fault`, and waits until the worker hangs in
+  // it when the fault is one that hangs.
+  void MeetFault(Fault fault = Fault::kNeverAccepts) {
     fake->SetFault("faulty", fault);
     ASSERT_EQ(Say(tovaro, "held", "faulty"), 200);
-    ASSERT_TRUE(fake->WaitUntilHung());
+    if (FakeTalkDelivery::Hangs(fault)) {
+      ASSERT_TRUE(fake->WaitUntilHung());
+    }
   }
 
   std::shared_ptr<FakeTalkDelivery> fake = std::make_shared<FakeTalkDelivery>();
@@ -94,17 +98,14 @@ class SpeechWorkerTest : public testing::Test {
 TEST_F(SpeechWorkerTest, RapidEntriesAreDeliveredInArrivalOrder) {
   const std::vector<std::string> texts = {"one", "two", "three", "four", "five"};
   for (const std::string& text : texts) ASSERT_EQ(Say(tovaro, text), 200);
-  std::vector<std::string> expected;
-  for (const std::string& text : texts) expected.push_back(PacketFor(text));
-  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(5)), expected);
+  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(5)), Packets(texts));
 }
 
 TEST_F(SpeechWorkerTest, EveryArgumentTravelsIntoTheDelivery) {
   // The port only counts modulo 65536.
-  Answer answer = Dispatch(tovaro, {u"AddQueue", u"\u3042", u"speech.example", u"115537",
-                                    u"300", u"65535", u"-2", u"70000"});
-  ASSERT_EQ(answer.status, 200);
-
+  ASSERT_EQ(Status(tovaro, {u"AddQueue", u"\u3042", u"speech.example", u"115537", u"300",
+                            u"65535", u"-2", u"70000"}),
+            200);
   auto deliveries = fake->WaitForDeliveries(1);
   ASSERT_EQ(deliveries.size(), 1u);
   EXPECT_EQ(deliveries[0].host, "speech.example");
@@ -115,8 +116,8 @@ TEST_F(SpeechWorkerTest, EveryArgumentTravelsIntoTheDelivery) {
 }
 
 TEST_F(SpeechWorkerTest, FullQueueIsRefusedAndLowerMaximumKeepsEntries) {
-  ASSERT_NO_FATAL_FAILURE(HoldWorker());
-  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"3"}).status, 200);
+  ASSERT_NO_FATAL_FAILURE(MeetFault());
+  ASSERT_EQ(Status(tovaro, {u"SetQueueMax", u"3"}), 200);
   for (const char* text : {"a", "b", "c"}) ASSERT_EQ(Say(tovaro, text), 200);
 
   Answer full = Dispatch(tovaro, {u"AddQueue", u"d"});
@@ -132,14 +133,12 @@ TEST_F(SpeechWorkerTest, FullQueueIsRefusedAndLowerMaximumKeepsEntries) {
 
   // Released, the worker sends what waited, in order, and nothing that was refused.
   fake->Release();
-  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(4)),
-            (std::vector<std::string>{PacketFor("held"), PacketFor("a"), PacketFor("b"),
-                                      PacketFor("c")}));
+  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(4)), Packets({"held", "a", "b", "c"}));
   EXPECT_EQ(tovaro.QueueLength(), 0u);
 }
 
 TEST_F(SpeechWorkerTest, ClearQueueDropsWaitingEntriesButNotTheOneUnderWay) {
-  ASSERT_NO_FATAL_FAILURE(HoldWorker());
+  ASSERT_NO_FATAL_FAILURE(MeetFault());
   for (const char* text : {"x", "y", "z"}) ASSERT_EQ(Say(tovaro, text), 200);
   Answer cleared = Dispatch(tovaro, {u"ClearQueue"});
   EXPECT_EQ(cleared.status, 200);
@@ -148,70 +147,40 @@ TEST_F(SpeechWorkerTest, ClearQueueDropsWaitingEntriesButNotTheOneUnderWay) {
 
   fake->Release();
   ASSERT_EQ(Say(tovaro, "later"), 200);
-  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(2)),
-            (std::vector<std::string>{PacketFor("held"), PacketFor("later")}));
+  EXPECT_EQ(BytesOf(fake->WaitForDeliveries(2)), Packets({"held", "later"}));
 }
 
 // Each fault drops at most its own entry and holds up no request: what is queued
 // behind it goes out once the fault is over.
-TEST(SpeechWorkerFaultTest, EachFaultDropsOnlyItsEntryAndHoldsUpNoRequest) {
-  struct Case {
-    const char* name;
-    Fault fault;
-  };
-  const Case cases[] = {{"refused", Fault::kRefused},
-                        {"resets", Fault::kResets},
-                        {"out of memory", Fault::kOutOfMemory},
-                        {"lookup hangs", Fault::kLookupHangs},
-                        {"never accepts", Fault::kNeverAccepts},
-                        {"never reads", Fault::kNeverReads},
-                        {"stops mid-send", Fault::kStopsMidSend}};
-  for (const Case& c : cases) {
+TEST_F(SpeechWorkerTest, EachFaultDropsOnlyItsEntryAndHoldsUpNoRequest) {
+  for (const FaultCase& c : kFaults) {
     SCOPED_TRACE(c.name);
-    const Fault fault = c.fault;
-    auto fake = std::make_shared<FakeTalkDelivery>();
-    CTovaro tovaro(fake);
-    tovaro.OnLoad();
-    fake->SetFault("faulty", fault);
-    ASSERT_EQ(Say(tovaro, "lost", "faulty"), 200);
-    if (FakeTalkDelivery::Hangs(fault)) {
-      ASSERT_TRUE(fake->WaitUntilHung());
-    }
-
+    const std::size_t before = fake->Deliveries().size();
+    ASSERT_NO_FATAL_FAILURE(MeetFault(c.fault));
     for (const char* text : {"after 1", "after 2"}) EXPECT_EQ(Say(tovaro, text), 200);
-    EXPECT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"100"}).status, 200);
-    if (FakeTalkDelivery::Hangs(fault)) {
+    EXPECT_EQ(Status(tovaro, {u"SetQueueMax", u"100"}), 200);
+    if (FakeTalkDelivery::Hangs(c.fault)) {
       // Answered while the delivery still hangs, not after it gave up.
-      EXPECT_TRUE(fake->Deliveries().empty());
+      EXPECT_EQ(fake->Deliveries().size(), before);
       fake->Release();
     }
 
-    auto deliveries = fake->WaitForDeliveries(3);
-    ASSERT_EQ(deliveries.size(), 3u);
-    EXPECT_EQ(deliveries[0].host, "faulty");
-    EXPECT_FALSE(deliveries[0].interrupted);
+    auto deliveries = fake->WaitForDeliveries(before + 3);
+    ASSERT_EQ(deliveries.size(), before + 3);
+    EXPECT_EQ(deliveries[before].host, "faulty");
+    EXPECT_FALSE(deliveries[before].interrupted);
     // Nothing arrives but a hang that was released.
-    EXPECT_EQ(deliveries[0].bytes.empty(), !FakeTalkDelivery::Hangs(fault));
-    EXPECT_EQ(deliveries[1].bytes, PacketFor("after 1"));
-    EXPECT_EQ(deliveries[2].bytes, PacketFor("after 2"));
-    EXPECT_TRUE(tovaro.OnUnload());
+    EXPECT_EQ(deliveries[before].bytes.empty(), !FakeTalkDelivery::Hangs(c.fault));
+    EXPECT_EQ(BytesOf({deliveries.end() - 2, deliveries.end()}),
+              Packets({"after 1", "after 2"}));
   }
 }
 
 // Unload cuts a hung delivery short wherever it hangs, instead of waiting for
 // it, and what waited behind it is never attempted.
-TEST(SpeechWorkerFaultTest, UnloadCutsAHungDeliveryShortAndDiscardsTheRest) {
-  struct Case {
-    const char* name;
-    Fault fault;
-    std::size_t bytesArrived;  // of the held entry's packet
-  };
-  const std::size_t heldPacket = PacketFor("held").size();
-  const Case cases[] = {{"lookup hangs", Fault::kLookupHangs, 0},
-                        {"never accepts", Fault::kNeverAccepts, 0},
-                        {"never reads", Fault::kNeverReads, 0},
-                        {"stops mid-send", Fault::kStopsMidSend, heldPacket / 2}};
-  for (const Case& c : cases) {
+TEST(SpeechWorkerUnloadTest, UnloadCutsAHungDeliveryShortAndDiscardsTheRest) {
+  for (const FaultCase& c : kFaults) {
+    if (!FakeTalkDelivery::Hangs(c.fault)) continue;
     SCOPED_TRACE(c.name);
     auto fake = std::make_shared<FakeTalkDelivery>();
     CTovaro tovaro(fake);
@@ -229,7 +198,7 @@ TEST(SpeechWorkerFaultTest, UnloadCutsAHungDeliveryShortAndDiscardsTheRest) {
     auto deliveries = fake->Deliveries();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_TRUE(deliveries[0].interrupted);
-    EXPECT_EQ(deliveries[0].bytes.size(), c.bytesArrived);
+    EXPECT_EQ(deliveries[0].bytes.size(), c.bytesBeforeInterrupt);
   }
 }
 
@@ -242,14 +211,14 @@ TEST_F(SpeechWorkerTest, UnloadAtOnceIsPromptDeliversNothingAndRefusesLaterEntri
   Answer answer = Dispatch(tovaro, {u"AddQueue", u"too late"});
   EXPECT_EQ(answer.status, 500);
   EXPECT_EQ(answer.result, u"0");
-  EXPECT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"4"}).status, 200);
-  EXPECT_EQ(Dispatch(tovaro, {u"ClearQueue"}).status, 200);
+  EXPECT_EQ(Status(tovaro, {u"SetQueueMax", u"4"}), 200);
+  EXPECT_EQ(Status(tovaro, {u"ClearQueue"}), 200);
 }
 
-TEST(SpeechWorkerLifecycleTest, UnloadWithoutLoadReturnsTrue) {
+TEST(SpeechWorkerUnloadTest, UnloadWithoutLoadReturnsTrue) {
   CTovaro tovaro;
   EXPECT_TRUE(tovaro.OnUnload());
-  EXPECT_EQ(Dispatch(tovaro, {u"AddQueue", u"x"}).status, 500);
+  EXPECT_EQ(Status(tovaro, {u"AddQueue", u"x"}), 500);
 }
 
 }  // namespace
