@@ -105,7 +105,7 @@ void CTovaro::RunWorker(Shared& shared) {
       // An entry that can't be built or sent (memory, say) is dropped like one
       // that can't be delivered; the exception must not end the host process.
       try {
-        SendTalkPacket(entry, packet, shared.deliveryInterrupt);
+        shared.delivery->Deliver(entry, packet, shared.deliveryInterrupt);
       } catch (const std::exception&) {
       }
     }

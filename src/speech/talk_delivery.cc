@@ -30,4 +30,9 @@ void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
   socket.Close();
 }
 
+void SocketTalkDelivery::Deliver(const TalkEntry& entry, std::vector<char>& buffer,
+                                 const platform::DeliveryInterrupt& interrupt) {
+  SendTalkPacket(entry, buffer, interrupt);
+}
+
 }  // namespace speech

@@ -1,5 +1,7 @@
 #include "speech/tovaro.h"
 
+#include <utility>
+
 #include "platform/network.h"
 
 namespace speech {
@@ -8,7 +10,12 @@ CTovaro::Shared::~Shared() {
   if (networkStarted) platform::StopNetwork();
 }
 
-CTovaro::CTovaro() : shared(std::make_shared<Shared>()) {}
+CTovaro::CTovaro() : CTovaro(std::make_shared<SocketTalkDelivery>()) {}
+
+CTovaro::CTovaro(std::shared_ptr<TalkDelivery> delivery)
+    : shared(std::make_shared<Shared>()) {
+  shared->delivery = std::move(delivery);
+}
 
 // OnUnload has discarded the queue. A worker that outlived its wait keeps the
 // shared record; otherwise it goes here, and the queue lock's own destructor

@@ -25,6 +25,7 @@
 #include "platform/thread.h"
 #include "platform/thread_annotations.h"
 #include "saori/saori_base.h"
+#include "speech/talk_delivery.h"
 #include "speech/talk_entry.h"
 
 namespace speech {
@@ -56,10 +57,14 @@ class CTovaro : public saori::CSAORI {
     // Wakes a worker blocked in a delivery when the instance is unloaded.
     platform::DeliveryInterrupt deliveryInterrupt;
     bool networkStarted = false;  // owed a StopNetwork
+    // How entries reach the speech server; set at construction, never null.
+    std::shared_ptr<TalkDelivery> delivery;
   };
 
-  // Exhausted memory throws.
+  // Delivers over TCP. Exhausted memory throws.
   CTovaro();
+  // Delivers through `delivery` (a test's stand-in server). REQUIRES: not null.
+  explicit CTovaro(std::shared_ptr<TalkDelivery> delivery);
   // Discards waiting entries. REQUIRES: OnUnload has run (or OnLoad never did).
   ~CTovaro() override;
 

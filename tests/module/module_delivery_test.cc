@@ -58,25 +58,9 @@ TEST_F(ModuleDeliveryTest, HelloReachesServerOnDefaultPort) {
   EXPECT_EQ(module.Unload(), 1);
 }
 
-TEST_F(ModuleDeliveryTest, RapidEntriesArriveInOrderEachOnItsOwnConnection) {
-  TalkListener server;
-  HostLoad(module);
-  const std::vector<std::string> texts = {"one", "two", "three", "four", "five"};
-  for (const std::string& text : texts) {
-    EXPECT_EQ(StatusLine(module.Request(AddQueueTo(server, text, "Shift_JIS")).bytes),
-              "SAORI/1.0 200 OK");
-  }
-  std::vector<std::string> packets = server.WaitForPackets(texts.size(), kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    EXPECT_EQ(packets[i], DefaultTalkPacket(texts[i])) << i;
-  }
-  EXPECT_EQ(server.AcceptedCount(), texts.size());
-  EXPECT_EQ(module.Unload(), 1);
-}
-
-// The greeting "konnichiwa" written by hand in each encoding a host may use.
-TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
+// The greeting "konnichiwa" written by hand in each encoding a host may use, sent
+// in quick succession.
+TEST_F(ModuleDeliveryTest, TextInEveryCharsetArrivesAsUtf8InOrderEachOnItsOwnConnection) {
   const std::string kUtf8 =
       "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF";
   struct Case {
@@ -101,59 +85,8 @@ TEST_F(ModuleDeliveryTest, JapaneseTextInEveryCharsetArrivesAsUtf8) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     EXPECT_EQ(packets[i], DefaultTalkPacket(kUtf8)) << cases[i].charset;
   }
+  EXPECT_EQ(server.AcceptedCount(), cases.size());
   EXPECT_EQ(module.Unload(), 1);
-}
-
-TEST_F(ModuleDeliveryTest, ClearQueueDuringDeliveryDropsOnlyWaitingEntries) {
-  TalkListener recorder;
-  HostLoad(module);
-  {
-    // A server that never reads holds a large packet's send up until it goes away;
-    // the packet is larger than the most the system buffers for one connection.
-    TalkListener stalling(TalkListener::Mode::kAcceptNeverRead);
-    const std::string large(8 * 1024 * 1024, 'a');
-    ASSERT_EQ(StatusLine(module.Request(AddQueueTo(stalling, large)).bytes),
-              "SAORI/1.0 200 OK");
-    ASSERT_EQ(stalling.WaitForAccepted(1, kArrivalTimeoutMs), 1u);
-
-    module.Request(AddQueueTo(recorder, "two"));
-    Answer third = module.Request(AddQueueTo(recorder, "three"));
-    ASSERT_EQ(HeaderValue(third.bytes, "Result"), "2");  // both still wait
-    Answer cleared = module.Request(HostExecute("UTF-8", {"ClearQueue"}));
-    EXPECT_EQ(StatusLine(cleared.bytes), "SAORI/1.0 200 OK");
-    EXPECT_EQ(HeaderValue(cleared.bytes, "Result"), "0");
-  }
-  // The stalled delivery has ended with its server; the worker goes on.
-  module.Request(AddQueueTo(recorder, "four"));
-  std::vector<std::string> packets = recorder.WaitForPackets(1, kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(packets[0], DefaultTalkPacket("four"));
-  EXPECT_EQ(recorder.AcceptedCount(), 1u);
-  EXPECT_EQ(module.Unload(), 1);
-}
-
-TEST_F(ModuleDeliveryTest, UnresolvableHostIsDroppedAndNextEntryArrives) {
-  TalkListener server;
-  HostLoad(module);
-  std::string port = std::to_string(server.port());
-  module.Request(HostExecute("UTF-8", {"AddQueue", "lost", "bad..name", port}));
-  module.Request(HostExecute("UTF-8", {"AddQueue", "found", "127.0.0.1", port}));
-  std::vector<std::string> packets = server.WaitForPackets(1, kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(packets[0], DefaultTalkPacket("found"));
-  EXPECT_EQ(server.AcceptedCount(), 1u);
-  EXPECT_EQ(module.Unload(), 1);
-}
-
-TEST_F(ModuleDeliveryTest, UnloadWithEntriesQueuedAndNoServerIsPrompt) {
-  HostLoad(module);
-  std::string port = std::to_string(UnusedPort());
-  for (int i = 0; i < 20; ++i) {
-    module.Request(HostExecute("UTF-8", {"AddQueue", "nobody hears", "127.0.0.1", port}));
-  }
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(module.Unload(), 1);
-  EXPECT_LT(SecondsSince(start), kPromptSeconds);
 }
 
 // A host that frees the module without unload, again and again, while a delivery
@@ -224,7 +157,7 @@ TEST(ModuleFreeWithoutUnloadTest, RepeatedFreesNeitherCrashNorPileUpWorkers) {
   // counted a thread that was still on its way out (slow under valgrind), so
   // fewer is fine.
   ASSERT_NO_FATAL_FAILURE(fullCycle(closedPort));
-  EXPECT_LE(WaitForThreadCount(threadsBefore, 2000), threadsBefore);
+  EXPECT_LE(WaitForAtMostThreads(threadsBefore, 2000), threadsBefore);
 }
 
 }  // namespace

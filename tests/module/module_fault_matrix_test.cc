@@ -1,6 +1,5 @@
 // Delivery faults through the built module, one test per fault: while the worker
-// is held up or turned away, every request is still answered at once; entries
-// queued after the fault reach a healthy server once the fault is over; unload
+// is held up or turned away, every request is still answered at once, and unload
 // returns within its limit with the fault still in place and leaves no thread.
 #include <gtest/gtest.h>
 
@@ -10,7 +9,6 @@
 #include <ostream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "module/module_fixture.h"
 #include "support/answer_form.h"
@@ -54,19 +52,6 @@ const Fault kFaults[] = {
     {"UnresolvableName", false, TalkListener::Mode::kRecord, "bad..name", "50001", 5},
     {"PortZero", false, TalkListener::Mode::kRecord, "127.0.0.1", "0", 5},
 };
-
-// Waits up to `timeoutMs` until the process has at most `limit` threads; returns
-// the last count. The C library's name lookup runs on helper threads of its own
-// that linger for a second after a lookup, so the count can also fall.
-std::size_t WaitForAtMostThreads(std::size_t limit, unsigned timeoutMs) {
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::size_t count = ThreadCount();
-  while (count > limit && Clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    count = ThreadCount();
-  }
-  return count;
-}
 
 // Names the row in test output instead of dumping its bytes.
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
@@ -114,47 +99,27 @@ class ModuleFaultMatrixTest : public ModuleTest,
   int answered = 0;
 };
 
-TEST_P(ModuleFaultMatrixTest, RequestsAnswerAtOnceAndLaterEntriesArrive) {
-  TalkListener healthy;
+// The worker going on after each fault, and what it sends then, is the worker's
+// tests' business; here the real sockets and the built module show that no
+// request waits for a broken server and that unload cuts the fault short.
+TEST_P(ModuleFaultMatrixTest, RequestsAnswerAtOnceAndUnloadIsWithinItsLimit) {
   std::unique_ptr<TalkListener> faulty = FaultListener();
+  std::size_t threadsBefore = ThreadCount();
   module.Load("C:/ghost/");
   QueueFaultyEntry(faulty.get());
 
   // The fault is in place: the worker is held up in it or has just dropped it.
-  std::vector<std::string> texts;
   for (int i = 0; i < kEntriesAfterFault; ++i) {
-    texts.push_back("after the fault " + std::to_string(i));
-    Answer answer = Timed(HostExecute("UTF-8", {"AddQueue", texts.back(), "127.0.0.1",
-                                                std::to_string(healthy.port())}));
+    Answer answer = Timed(HostExecute("UTF-8", {"AddQueue", "after the fault", "127.0.0.1",
+                                                std::to_string(UnusedPort())}));
     EXPECT_EQ(StatusLine(answer.bytes), "SAORI/1.0 200 OK");
   }
   Timed(HostExecute("UTF-8", {}));
   Timed(HostExecute("UTF-8", {"SetQueueMax", "100"}));
   Timed(SaoriRequest("GET Version SAORI/1.0", {{"Charset", "UTF-8"}}));
-
-  // The fault ends: a server that held the connection goes away.
-  faulty.reset();
-  std::vector<std::string> packets =
-      healthy.WaitForPackets(texts.size(), kArrivalTimeoutMs);
-  ASSERT_EQ(packets.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    EXPECT_EQ(packets[i], DefaultTalkPacket(texts[i])) << i;
-  }
-
   EXPECT_LT(slowestAnswer, kAnswerSeconds);
   RecordProperty("requests_answered", answered);
-  RecordProperty("entries_delivered", static_cast<int>(packets.size()));
   RecordProperty("slowest_answer_us", static_cast<int>(slowestAnswer * 1e6));
-  EXPECT_EQ(module.Unload(), 1);
-}
-
-TEST_P(ModuleFaultMatrixTest, UnloadDuringTheFaultIsWithinItsLimit) {
-  std::unique_ptr<TalkListener> faulty = FaultListener();
-  std::size_t threadsBefore = ThreadCount();
-  module.Load("C:/ghost/");
-  QueueFaultyEntry(faulty.get());
-  Timed(HostExecute("UTF-8",
-                    {"AddQueue", "waiting", "127.0.0.1", std::to_string(UnusedPort())}));
 
   Clock::time_point start = Clock::now();
   EXPECT_EQ(module.Unload(), 1);

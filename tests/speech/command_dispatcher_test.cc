@@ -6,32 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/code_page.h"
-#include "saori/saori_request.h"
-#include "saori/saori_response.h"
+#include "speech/dispatch.h"
 #include "speech/tovaro.h"
 
 namespace speech {
 namespace {
 
 using saori::WideString;
-
-struct Answer {
-  std::int32_t status;
-  WideString result;
-  std::vector<WideString> values;
-};
-
-Answer Dispatch(CTovaro& tovaro, std::vector<WideString> arguments,
-           const WideString& staleResult = WideString()) {
-  saori::CSAORIRequest request(&tovaro, platform::kCodePageUtf8);
-  request.command = u"EXECUTE";
-  request.arguments = std::move(arguments);
-  saori::CSAORIResponse response(&tovaro, platform::kCodePageUtf8);
-  response.result = staleResult;
-  tovaro.Execute(request, response);
-  return Answer{response.status, response.result, response.values};
-}
 
 TEST(CommandDispatcherTest, NoArgumentsAnswers200WithLengthAndMaximum) {
   CTovaro tovaro;

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/code_page.h"
-#include "saori/saori_request.h"
-#include "saori/saori_response.h"
+#include "speech/dispatch.h"
 #include "speech/queue_arguments.h"
 #include "speech/tovaro.h"
 
@@ -17,15 +15,6 @@ namespace speech {
 namespace {
 
 using saori::WideString;
-
-std::int32_t Dispatch(CTovaro& tovaro, std::vector<WideString> arguments) {
-  saori::CSAORIRequest request(&tovaro, platform::kCodePageUtf8);
-  request.command = u"EXECUTE";
-  request.arguments = std::move(arguments);
-  saori::CSAORIResponse response(&tovaro, platform::kCodePageUtf8);
-  tovaro.Execute(request, response);
-  return response.status;
-}
 
 std::vector<WideString> AddQueueWith(std::size_t count) {
   std::vector<WideString> arguments = {u"AddQueue", u"text", u"host", u"1",
@@ -111,11 +100,11 @@ TEST(ReadTalkEntryTest, TextAndHostAreSentAsUtf8AndTakenAsTheyCome) {
 
 TEST(QueueCommandsTest, AddQueueWithoutWorkerIsRefusedAfterTheFormCheck) {
   CTovaro tovaro;
-  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"100"}), 200);
+  ASSERT_EQ(Status(tovaro, {u"SetQueueMax", u"100"}), 200);
   for (std::size_t count = 1; count <= 9; ++count) {
     SCOPED_TRACE(count);
     const bool wellFormed = count == 2 || count == 3 || count == 4 || count == 8;
-    EXPECT_EQ(Dispatch(tovaro, AddQueueWith(count)), wellFormed ? 500 : 400);
+    EXPECT_EQ(Status(tovaro, AddQueueWith(count)), wellFormed ? 500 : 400);
     EXPECT_EQ(tovaro.QueueLength(), 0u);
   }
 }
@@ -142,17 +131,17 @@ TEST(QueueCommandsTest, SetQueueMaxTakesLow16BitsAndRefusesZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     CTovaro tovaro;
-    ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"5"}), 200);
-    EXPECT_EQ(Dispatch(tovaro, c.arguments), c.status);
+    ASSERT_EQ(Status(tovaro, {u"SetQueueMax", u"5"}), 200);
+    EXPECT_EQ(Status(tovaro, c.arguments), c.status);
     EXPECT_EQ(tovaro.QueueMax(), c.maximum);
   }
 }
 
 TEST(QueueCommandsTest, ClearQueueWorksWithoutWorkerAndIgnoresExtraArguments) {
   CTovaro tovaro;
-  ASSERT_EQ(Dispatch(tovaro, {u"SetQueueMax", u"42"}), 200);
-  EXPECT_EQ(Dispatch(tovaro, {u"ClearQueue"}), 200);
-  EXPECT_EQ(Dispatch(tovaro, {u"ClearQueue", u"a", u"b"}), 200);
+  ASSERT_EQ(Status(tovaro, {u"SetQueueMax", u"42"}), 200);
+  EXPECT_EQ(Status(tovaro, {u"ClearQueue"}), 200);
+  EXPECT_EQ(Status(tovaro, {u"ClearQueue", u"a", u"b"}), 200);
   EXPECT_EQ(tovaro.QueueLength(), 0u);
   EXPECT_EQ(tovaro.QueueMax(), 42);
 }
