@@ -13,12 +13,12 @@
 
 namespace platform {
 
-class WakeEvent {
+class AutoResetEvent {
  public:
-  WakeEvent();
-  ~WakeEvent();  // closes the event when it is open
-  WakeEvent(const WakeEvent&) = delete;
-  WakeEvent& operator=(const WakeEvent&) = delete;
+  AutoResetEvent();
+  ~AutoResetEvent();  // closes the event when it is open
+  AutoResetEvent(const AutoResetEvent&) = delete;
+  AutoResetEvent& operator=(const AutoResetEvent&) = delete;
 
   // Returns false when the event could not be created; it stays closed then.
   bool Create();

@@ -20,14 +20,14 @@
 
 namespace platform {
 
-class WorkerThread {
+class Thread {
  public:
   using Proc = unsigned (*)(void* argument);
 
-  WorkerThread();
-  ~WorkerThread();  // Close
-  WorkerThread(const WorkerThread&) = delete;
-  WorkerThread& operator=(const WorkerThread&) = delete;
+  Thread();
+  ~Thread();  // Close
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
 
   // Starts `proc(argument)` on a new thread. False when no thread could be started;
   // `proc` is then never called. An exception leaving `proc` is swallowed.

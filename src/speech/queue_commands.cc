@@ -58,7 +58,7 @@ void CTovaro::AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& res
 
   response.status = 500;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     if (!workerThread.IsStarted() || shared->talkQueue.size() >= shared->queueMax) {
       return;
     }
@@ -75,7 +75,7 @@ void CTovaro::ClearQueue(saori::CSAORIRequest& /*request*/,
   // on the freeing of a long queue.
   std::deque<TalkEntry> dropped;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     dropped.swap(shared->talkQueue);
   }
   response.status = 200;
@@ -87,7 +87,7 @@ void CTovaro::SetQueueMax(saori::CSAORIRequest& request,
   const std::uint16_t maximum = ReadLow16Bits(request.arguments[1]);
   if (maximum == 0) return;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     shared->queueMax = maximum;
   }
   response.status = 200;

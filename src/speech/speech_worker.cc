@@ -34,7 +34,7 @@ bool CTovaro::OnLoad() {
   s.deliveryInterrupt.Reset();
   {
     // No worker yet; the lock only keeps the guarded members' rule uniform.
-    platform::QueueLockGuard guard(s.queueLock);
+    platform::LockGuard guard(s.queueLock);
     s.talkQueue.clear();
     s.queueMax = kDefaultQueueMax;
   }
@@ -72,7 +72,7 @@ bool CTovaro::OnUnload() {
   }
   {
     // Under the lock: a worker that was let go may still look at the queue.
-    platform::QueueLockGuard guard(s.queueLock);
+    platform::LockGuard guard(s.queueLock);
     s.talkQueue.clear();
   }
   return true;
@@ -90,7 +90,7 @@ void CTovaro::RunWorker(Shared& shared) {
     for (;;) {
       TalkEntry entry;
       {
-        platform::QueueLockGuard guard(shared.queueLock);
+        platform::LockGuard guard(shared.queueLock);
         if (shared.talkQueue.empty() || !shared.running) break;
         entry = std::move(shared.talkQueue.front());
         shared.talkQueue.pop_front();

@@ -7,7 +7,7 @@
 #include "speech/talk_entry.h"
 
 namespace platform {
-class DeliveryInterrupt;
+class Interrupt;
 }
 
 namespace speech {
@@ -17,7 +17,7 @@ namespace speech {
 // connection. Nothing is read back. Any failure drops the entry silently; the
 // caller learns nothing. Worker thread only. Exhausted memory throws.
 void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
-                    const platform::DeliveryInterrupt& interrupt);
+                    const platform::Interrupt& interrupt);
 
 }  // namespace speech
 

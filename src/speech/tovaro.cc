@@ -16,12 +16,12 @@ CTovaro::CTovaro() : shared(std::make_shared<Shared>()) {}
 CTovaro::~CTovaro() = default;
 
 std::size_t CTovaro::QueueLength() {
-  platform::QueueLockGuard guard(shared->queueLock);
+  platform::LockGuard guard(shared->queueLock);
   return shared->talkQueue.size();
 }
 
 std::uint16_t CTovaro::QueueMax() {
-  platform::QueueLockGuard guard(shared->queueLock);
+  platform::LockGuard guard(shared->queueLock);
   return shared->queueMax;
 }
 

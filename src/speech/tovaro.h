@@ -40,13 +40,13 @@ class CTovaro : public saori::CSAORI {
   struct Shared {
     ~Shared();
 
-    platform::QueueLock queueLock;
+    platform::Lock queueLock;
     std::atomic<bool> running{false};
     std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
     std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
-    platform::WakeEvent wakeEvent;
+    platform::AutoResetEvent wakeEvent;
     // Wakes a worker blocked in a delivery when the instance is unloaded.
-    platform::DeliveryInterrupt deliveryInterrupt;
+    platform::Interrupt deliveryInterrupt;
     bool networkStarted = false;  // owed a StopNetwork
   };
 
@@ -83,7 +83,7 @@ class CTovaro : public saori::CSAORI {
 
  private:
   std::shared_ptr<Shared> shared;  // never null
-  platform::WorkerThread workerThread;
+  platform::Thread workerThread;
 };
 
 }  // namespace speech

@@ -36,7 +36,7 @@ class TalkDeliveryTest : public testing::Test {
   }
 
   bool networkStarted = false;
-  platform::DeliveryInterrupt interrupt;
+  platform::Interrupt interrupt;
   std::vector<char> buffer;
 };
 
