@@ -1,4 +1,4 @@
-// The instance and the block hand-off in-process, with the host-memory seam and the
+// The instance and the block hand-off in-process, with the host memory hooked and the
 // C++ allocator replaced so that allocations can be made to fail on demand.
 #include "module/plugin_instance.h"
 
@@ -50,9 +50,7 @@ void* Allocate(std::size_t size) {
 }
 
 void* HostBlockWith(const std::string& bytes) {
-  void* block = platform::AllocateHostBlock(bytes.empty() ? 1 : bytes.size());
-  std::memcpy(block, bytes.data(), bytes.size());
-  return block;
+  return platform::NewHostBlock(bytes);
 }
 
 }  // namespace
@@ -77,10 +75,12 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
-namespace platform {
+namespace test_support {
+namespace {
 
-void* AllocateHostBlock(std::size_t size) {
-  test_support::HostBlocks& blocks = test_support::Blocks();
+// The host-memory hooks: every block is tracked (see HostBlocks).
+void* TrackedAllocate(std::size_t size) {
+  HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.failNext) {
     blocks.failNext = false;
@@ -89,15 +89,14 @@ void* AllocateHostBlock(std::size_t size) {
   void* block = std::malloc(size);
   if (block == nullptr) return nullptr;
   // The bookkeeping is the test's own; keep it out of the failure count.
-  long failAfter = std::exchange(test_support::failAfter, -1);
+  const long saved = std::exchange(failAfter, -1);
   blocks.live.insert(block);
-  test_support::failAfter = failAfter;
+  failAfter = saved;
   return block;
 }
 
-void FreeHostBlock(void* block) {
-  if (block == nullptr) return;
-  test_support::HostBlocks& blocks = test_support::Blocks();
+void TrackedFree(void* block) {
+  HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.live.erase(block) == 0) {
     ++blocks.strayFrees;
@@ -106,7 +105,10 @@ void FreeHostBlock(void* block) {
   std::free(block);
 }
 
-}  // namespace platform
+const platform::HostMemoryHooks kTrackedBlocks = {&TrackedAllocate, &TrackedFree};
+
+}  // namespace
+}  // namespace test_support
 
 namespace test_support {
 namespace {
@@ -158,6 +160,7 @@ Reply Ask(const std::string& bytes, long failStep = -1, bool persistent = false)
 
 class PluginInstanceTest : public ::testing::Test {
  protected:
+  void SetUp() override { platform::SetHostMemoryHooks(&kTrackedBlocks); }
   void TearDown() override {
     failAfter = -1;
     module::Unload();
@@ -166,6 +169,7 @@ class PluginInstanceTest : public ::testing::Test {
     EXPECT_TRUE(blocks.live.empty()) << blocks.live.size() << " host blocks not freed";
     EXPECT_EQ(blocks.strayFrees, 0);
     blocks.failNext = false;
+    platform::SetHostMemoryHooks(nullptr);
   }
 };
 
