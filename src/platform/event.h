@@ -1,4 +1,4 @@
-// The worker's wake event: auto-reset, unnamed, created non-signalled.
+// An auto-reset event: unnamed, created non-signalled.
 //
 // One Signal releases one Wait; a Signal given while nobody waits stays set until
 // the next Wait returns. Windows: CreateEventW / SetEvent / WaitForSingleObject

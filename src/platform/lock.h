@@ -1,4 +1,4 @@
-// The talk queue's lock: a critical section with its initialised flag.
+// A lock: a critical section with its initialised flag.
 //
 // Windows: the initialisation chain picks InitializeCriticalSectionEx (spin count
 // 1500, no debug info) from kernel32 on Windows 6 and later,

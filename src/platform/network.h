@@ -1,4 +1,4 @@
-// IPv4 TCP delivery facilities for the speech worker.
+// IPv4 TCP delivery: an interrupt, and a client socket whose waits it cuts short.
 //
 // A delivery behaves as a blocking one without time-outs of our own, but connect
 // and every wait of a send look at the socket and the Interrupt together,

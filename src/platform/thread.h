@@ -1,4 +1,4 @@
-// The speech worker's thread.
+// A thread of our own, started and let go by its owner.
 //
 // Windows: _beginthreadex (default stack, runs at once), WaitForSingleObject with a
 // limit and CloseHandle. POSIX: pthreads.
