@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/host_memory.h"
+
 namespace bench {
 namespace {
 
@@ -88,7 +90,7 @@ ModuleSession::~ModuleSession() {
 }
 
 double ModuleSession::TimedRequest(const std::string& bytes, std::string* answer) {
-  void* block = test_support::NewHostBlock(bytes);
+  void* block = platform::NewHostBlock(bytes);
   long length = static_cast<long>(bytes.size());
   const Clock::time_point start = Clock::now();
   void* result = module_.request(block, &length);
@@ -97,7 +99,7 @@ double ModuleSession::TimedRequest(const std::string& bytes, std::string* answer
     answer->assign(result != nullptr && length > 0 ? static_cast<const char*>(result) : "",
                    result != nullptr && length > 0 ? static_cast<std::size_t>(length) : 0);
   }
-  test_support::FreeHostBlock(result);
+  platform::FreeHostBlock(result);
   return NanosecondsBetween(start, end);
 }
 

@@ -177,7 +177,7 @@ class BlockingDelivery : public Sampler {
   PacketSink sink_;
   speech::TalkEntry entry_;
   std::vector<char> buffer_;
-  platform::DeliveryInterrupt interrupt_;
+  platform::Interrupt interrupt_;
   std::size_t sent_ = 0;
 };
 
@@ -308,7 +308,7 @@ double PlainLoopThroughput(std::size_t entries) {
   entry.host = kLoopback;
   entry.port = sink.port();
   std::vector<char> buffer;
-  platform::DeliveryInterrupt interrupt;
+  platform::Interrupt interrupt;
 
   const Clock::time_point start = Clock::now();
   for (std::size_t i = 0; i < entries; ++i) speech::SendTalkPacket(entry, buffer, interrupt);

@@ -1,8 +1,9 @@
-// The four functions a SAORI/1.0 host calls, with C linkage and the cdecl calling
-// convention. Each has one catch-all, so that no exception ever reaches the host.
+// The four exports. Each has one catch-all, so that no exception ever reaches the
+// host.
+#include "module/saori_exports.h"
+
 #include "module/plugin_instance.h"
 #include "platform/code_page.h"
-#include "platform/module_entry.h"
 
 // Block with the module directory in the system's OEM code page, or null.
 TOVARO_EXPORT int TOVARO_CDECL load(void* h, long len) {

@@ -1,4 +1,4 @@
-// The worker's wake event: auto-reset, unnamed, created non-signalled.
+// An auto-reset event: unnamed, created non-signalled.
 //
 // One Signal releases one Wait; a Signal given while nobody waits stays set until
 // the next Wait returns. Windows: CreateEventW / SetEvent / WaitForSingleObject
@@ -13,12 +13,12 @@
 
 namespace platform {
 
-class WakeEvent {
+class AutoResetEvent {
  public:
-  WakeEvent();
-  ~WakeEvent();  // closes the event when it is open
-  WakeEvent(const WakeEvent&) = delete;
-  WakeEvent& operator=(const WakeEvent&) = delete;
+  AutoResetEvent();
+  ~AutoResetEvent();  // closes the event when it is open
+  AutoResetEvent(const AutoResetEvent&) = delete;
+  AutoResetEvent& operator=(const AutoResetEvent&) = delete;
 
   // Returns false when the event could not be created; it stays closed then.
   bool Create();

@@ -6,7 +6,7 @@
 
 namespace platform {
 
-struct WakeEvent::Impl {
+struct AutoResetEvent::Impl {
   Impl() {
     pthread_mutex_init(&mutex, nullptr);
     pthread_cond_init(&signalled, nullptr);
@@ -38,27 +38,27 @@ class Locked {
 
 }  // namespace
 
-WakeEvent::WakeEvent() = default;
+AutoResetEvent::AutoResetEvent() = default;
 
-WakeEvent::~WakeEvent() { Close(); }
+AutoResetEvent::~AutoResetEvent() { Close(); }
 
-bool WakeEvent::Create() {
+bool AutoResetEvent::Create() {
   impl_ = std::make_unique<Impl>();
   return true;
 }
 
-void WakeEvent::Close() { impl_.reset(); }
+void AutoResetEvent::Close() { impl_.reset(); }
 
-bool WakeEvent::IsOpen() const { return impl_ != nullptr; }
+bool AutoResetEvent::IsOpen() const { return impl_ != nullptr; }
 
-void WakeEvent::Signal() {
+void AutoResetEvent::Signal() {
   if (!impl_) return;
   Locked lock(impl_->mutex);
   impl_->set = true;
   pthread_cond_signal(&impl_->signalled);
 }
 
-void WakeEvent::Wait() {
+void AutoResetEvent::Wait() {
   if (!impl_) return;
   Locked lock(impl_->mutex);
   while (!impl_->set) pthread_cond_wait(&impl_->signalled, &impl_->mutex);

@@ -5,34 +5,34 @@
 
 namespace platform {
 
-struct WakeEvent::Impl {
+struct AutoResetEvent::Impl {
   HANDLE handle = nullptr;
 };
 
-WakeEvent::WakeEvent() : impl_(std::make_unique<Impl>()) {}
+AutoResetEvent::AutoResetEvent() : impl_(std::make_unique<Impl>()) {}
 
-WakeEvent::~WakeEvent() { Close(); }
+AutoResetEvent::~AutoResetEvent() { Close(); }
 
-bool WakeEvent::Create() {
+bool AutoResetEvent::Create() {
   Close();
   // No security attributes, auto-reset, initially non-signalled, no name.
   impl_->handle = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   return impl_->handle != nullptr;
 }
 
-void WakeEvent::Close() {
+void AutoResetEvent::Close() {
   if (impl_->handle == nullptr) return;
   CloseHandle(impl_->handle);
   impl_->handle = nullptr;
 }
 
-bool WakeEvent::IsOpen() const { return impl_->handle != nullptr; }
+bool AutoResetEvent::IsOpen() const { return impl_->handle != nullptr; }
 
-void WakeEvent::Signal() {
+void AutoResetEvent::Signal() {
   if (impl_->handle != nullptr) SetEvent(impl_->handle);
 }
 
-void WakeEvent::Wait() {
+void AutoResetEvent::Wait() {
   if (impl_->handle != nullptr) WaitForSingleObject(impl_->handle, INFINITE);
 }
 

@@ -1,4 +1,4 @@
-// The talk queue's lock: a critical section with its initialised flag.
+// A lock: a critical section with its initialised flag.
 //
 // Windows: the initialisation chain picks InitializeCriticalSectionEx (spin count
 // 1500, no debug info) from kernel32 on Windows 6 and later,
@@ -18,12 +18,12 @@
 
 namespace platform {
 
-class TOVARO_CAPABILITY("mutex") QueueLock {
+class TOVARO_CAPABILITY("mutex") Lock {
  public:
-  QueueLock();
-  ~QueueLock();
-  QueueLock(const QueueLock&) = delete;
-  QueueLock& operator=(const QueueLock&) = delete;
+  Lock();
+  ~Lock();
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
 
   void Enter() TOVARO_ACQUIRE();
   void Leave() TOVARO_RELEASE();
@@ -35,18 +35,18 @@ class TOVARO_CAPABILITY("mutex") QueueLock {
   bool initialised_ = false;
 };
 
-// Holds a QueueLock for one scope.
-class TOVARO_SCOPED_CAPABILITY QueueLockGuard {
+// Holds a Lock for one scope.
+class TOVARO_SCOPED_CAPABILITY LockGuard {
  public:
-  explicit QueueLockGuard(QueueLock& lock) TOVARO_ACQUIRE(lock) : lock_(lock) {
+  explicit LockGuard(Lock& lock) TOVARO_ACQUIRE(lock) : lock_(lock) {
     lock_.Enter();
   }
-  ~QueueLockGuard() TOVARO_RELEASE() { lock_.Leave(); }
-  QueueLockGuard(const QueueLockGuard&) = delete;
-  QueueLockGuard& operator=(const QueueLockGuard&) = delete;
+  ~LockGuard() TOVARO_RELEASE() { lock_.Leave(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
 
  private:
-  QueueLock& lock_;
+  Lock& lock_;
 };
 
 }  // namespace platform

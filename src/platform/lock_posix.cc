@@ -5,23 +5,23 @@
 
 namespace platform {
 
-struct QueueLock::Impl {
+struct Lock::Impl {
   pthread_mutex_t mutex;
 };
 
-QueueLock::QueueLock() : impl_(std::make_unique<Impl>()) {
+Lock::Lock() : impl_(std::make_unique<Impl>()) {
   initialised_ = pthread_mutex_init(&impl_->mutex, nullptr) == 0;
 }
 
-QueueLock::~QueueLock() {
+Lock::~Lock() {
   if (initialised_) pthread_mutex_destroy(&impl_->mutex);
 }
 
-void QueueLock::Enter() {
+void Lock::Enter() {
   if (initialised_) pthread_mutex_lock(&impl_->mutex);
 }
 
-void QueueLock::Leave() {
+void Lock::Leave() {
   if (initialised_) pthread_mutex_unlock(&impl_->mutex);
 }
 

@@ -49,11 +49,11 @@ Function FindInKernel32(const char* name) {
 
 }  // namespace
 
-struct QueueLock::Impl {
+struct Lock::Impl {
   CRITICAL_SECTION section;
 };
 
-QueueLock::QueueLock() : impl_(std::make_unique<Impl>()) {
+Lock::Lock() : impl_(std::make_unique<Impl>()) {
   DWORD major = MajorVersion();
   InitializeExFunction initializeEx = nullptr;
   InitializeSpinFunction initializeSpin = nullptr;
@@ -74,15 +74,15 @@ QueueLock::QueueLock() : impl_(std::make_unique<Impl>()) {
   }
 }
 
-QueueLock::~QueueLock() {
+Lock::~Lock() {
   if (initialised_) DeleteCriticalSection(&impl_->section);
 }
 
-void QueueLock::Enter() {
+void Lock::Enter() {
   if (initialised_) EnterCriticalSection(&impl_->section);
 }
 
-void QueueLock::Leave() {
+void Lock::Leave() {
   if (initialised_) LeaveCriticalSection(&impl_->section);
 }
 

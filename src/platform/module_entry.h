@@ -1,18 +1,10 @@
-// The module's own load and unload notifications and its export decoration.
+// The module's own load and unload notifications.
 //
 // The platform delivers the notifications: DllMain on Windows (process attach and
 // detach), a constructor/destructor pair of the shared object on POSIX. The module
 // layer defines the two functions.
 #ifndef TOVARO_PLATFORM_MODULE_ENTRY_H_
 #define TOVARO_PLATFORM_MODULE_ENTRY_H_
-
-#if defined(_WIN32)
-#define TOVARO_EXPORT extern "C" __declspec(dllexport)
-#define TOVARO_CDECL __cdecl
-#else
-#define TOVARO_EXPORT extern "C" __attribute__((visibility("default")))
-#define TOVARO_CDECL
-#endif
 
 namespace platform {
 

@@ -1,7 +1,7 @@
-// IPv4 TCP delivery facilities for the speech worker.
+// IPv4 TCP delivery: an interrupt, and a client socket whose waits it cuts short.
 //
 // A delivery behaves as a blocking one without time-outs of our own, but connect
-// and every wait of a send look at the socket and the DeliveryInterrupt together,
+// and every wait of a send look at the socket and the Interrupt together,
 // so the owner can stop a delivery blocked on a hung server at once. Sends are
 // continued until the whole packet is out, the peer fails or the interrupt fires,
 // and never raise a signal. Name resolution is cut short by the interrupt where the
@@ -24,19 +24,19 @@ void StopNetwork();
 // later one from starting until Reset. If the system can't provide one at
 // construction, deliveries are simply not interruptible.
 // Trigger from any thread; Reset and the constructor on the owner's thread.
-class DeliveryInterrupt {
+class Interrupt {
  public:
-  DeliveryInterrupt();
-  ~DeliveryInterrupt();
-  DeliveryInterrupt(const DeliveryInterrupt&) = delete;
-  DeliveryInterrupt& operator=(const DeliveryInterrupt&) = delete;
+  Interrupt();
+  ~Interrupt();
+  Interrupt(const Interrupt&) = delete;
+  Interrupt& operator=(const Interrupt&) = delete;
 
   void Trigger();
   void Reset();
   bool IsTriggered() const;
 
  private:
-  friend class TcpSocket;  // waits on the interrupt together with its socket
+  friend class TcpClient;  // waits on the interrupt together with its socket
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -52,27 +52,27 @@ Ipv4Address ParseIpv4Address(const char* host);
 // address, or the interrupt fired. Where the system has no lookup that can be
 // abandoned (gethostbyname on Windows, other C libraries than glibc), a lookup
 // already under way runs to the resolver's own end.
-bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
                         Ipv4Address* address);
 
 // One IPv4 TCP socket; closed by Close or the destructor on every path. Used by
 // one thread at a time (the worker).
-class TcpSocket {
+class TcpClient {
  public:
-  TcpSocket() = default;
-  ~TcpSocket();
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+  TcpClient() = default;
+  ~TcpClient();
+  TcpClient(const TcpClient&) = delete;
+  TcpClient& operator=(const TcpClient&) = delete;
 
   // socket(AF_INET, SOCK_STREAM, 0). False when no socket could be opened.
   bool Open();
   // connect to address:port (port in host order; converted with htons). True on
   // success.
   bool Connect(Ipv4Address address, std::uint16_t port,
-               const DeliveryInterrupt& interrupt);
+               const Interrupt& interrupt);
   // Sends `size` bytes: continued until all is sent, the peer fails, or the
   // interrupt fires. The caller learns nothing of the outcome.
-  void Send(const char* data, std::size_t size, const DeliveryInterrupt& interrupt);
+  void Send(const char* data, std::size_t size, const Interrupt& interrupt);
   void Close();
 
  private:

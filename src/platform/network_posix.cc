@@ -66,12 +66,12 @@ void StopNetwork() {}
 
 // A self-pipe: Trigger writes a byte, so the read end becomes readable until Reset
 // drains it. If the pipe can't be created, deliveries are simply not interruptible.
-struct DeliveryInterrupt::Impl {
+struct Interrupt::Impl {
   int readEnd = -1;
   int writeEnd = -1;
 };
 
-DeliveryInterrupt::DeliveryInterrupt() : impl_(std::make_unique<Impl>()) {
+Interrupt::Interrupt() : impl_(std::make_unique<Impl>()) {
   int fds[2];
   if (pipe(fds) != 0) return;
   if (!SetFlags(fds[0], O_NONBLOCK) || !SetFlags(fds[1], O_NONBLOCK)) {
@@ -83,12 +83,12 @@ DeliveryInterrupt::DeliveryInterrupt() : impl_(std::make_unique<Impl>()) {
   impl_->writeEnd = fds[1];
 }
 
-DeliveryInterrupt::~DeliveryInterrupt() {
+Interrupt::~Interrupt() {
   if (impl_->readEnd != -1) close(impl_->readEnd);
   if (impl_->writeEnd != -1) close(impl_->writeEnd);
 }
 
-void DeliveryInterrupt::Trigger() {
+void Interrupt::Trigger() {
   if (impl_->writeEnd == -1) return;
   const char byte = 1;
   // A full pipe (EAGAIN) is readable already.
@@ -96,7 +96,7 @@ void DeliveryInterrupt::Trigger() {
   }
 }
 
-void DeliveryInterrupt::Reset() {
+void Interrupt::Reset() {
   if (impl_->readEnd == -1) return;
   char buffer[64];
   for (;;) {
@@ -107,7 +107,7 @@ void DeliveryInterrupt::Reset() {
   }
 }
 
-bool DeliveryInterrupt::IsTriggered() const {
+bool Interrupt::IsTriggered() const {
   if (impl_->readEnd == -1) return false;
   pollfd fd = {impl_->readEnd, POLLIN, 0};
   int n;
@@ -168,7 +168,7 @@ struct PendingLookup {
 
 }  // namespace
 
-bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
                         Ipv4Address* address) {
   if (host == nullptr || interrupt.IsTriggered()) return false;
   auto lookup = std::make_unique<PendingLookup>();
@@ -202,7 +202,7 @@ bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
 #else
 
 // Other C libraries offer no asynchronous lookup: this one is not interruptible.
-bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
                         Ipv4Address* address) {
   if (host == nullptr || interrupt.IsTriggered()) return false;
   addrinfo hints = Ipv4Hints();
@@ -215,9 +215,9 @@ bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
 
 #endif
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpClient::~TcpClient() { Close(); }
 
-bool TcpSocket::Open() {
+bool TcpClient::Open() {
   Close();
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
@@ -233,8 +233,8 @@ bool TcpSocket::Open() {
   return true;
 }
 
-bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
-                        const DeliveryInterrupt& interrupt) {
+bool TcpClient::Connect(Ipv4Address address, std::uint16_t port,
+                        const Interrupt& interrupt) {
   if (handle_ < 0 || interrupt.IsTriggered()) return false;
   int fd = static_cast<int>(handle_);
   sockaddr_in peer{};
@@ -252,8 +252,8 @@ bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
   return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
-void TcpSocket::Send(const char* data, std::size_t size,
-                     const DeliveryInterrupt& interrupt) {
+void TcpClient::Send(const char* data, std::size_t size,
+                     const Interrupt& interrupt) {
   if (handle_ < 0 || interrupt.IsTriggered()) return;
   int fd = static_cast<int>(handle_);
   while (size > 0) {
@@ -273,7 +273,7 @@ void TcpSocket::Send(const char* data, std::size_t size,
   }
 }
 
-void TcpSocket::Close() {
+void TcpClient::Close() {
   readiness_ = nullptr;  // poll needs no event: it waits on the descriptor itself
   if (handle_ < 0) return;
   close(static_cast<int>(handle_));

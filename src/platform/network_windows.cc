@@ -26,27 +26,27 @@ bool StartNetwork() {
 void StopNetwork() { WSACleanup(); }
 
 // A manual-reset event: set by Trigger until Reset.
-struct DeliveryInterrupt::Impl {
+struct Interrupt::Impl {
   HANDLE event = nullptr;
 };
 
-DeliveryInterrupt::DeliveryInterrupt() : impl_(std::make_unique<Impl>()) {
+Interrupt::Interrupt() : impl_(std::make_unique<Impl>()) {
   impl_->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
-DeliveryInterrupt::~DeliveryInterrupt() {
+Interrupt::~Interrupt() {
   if (impl_->event != nullptr) CloseHandle(impl_->event);
 }
 
-void DeliveryInterrupt::Trigger() {
+void Interrupt::Trigger() {
   if (impl_->event != nullptr) SetEvent(impl_->event);
 }
 
-void DeliveryInterrupt::Reset() {
+void Interrupt::Reset() {
   if (impl_->event != nullptr) ResetEvent(impl_->event);
 }
 
-bool DeliveryInterrupt::IsTriggered() const {
+bool Interrupt::IsTriggered() const {
   return impl_->event != nullptr && WaitForSingleObject(impl_->event, 0) == WAIT_OBJECT_0;
 }
 
@@ -55,7 +55,7 @@ Ipv4Address ParseIpv4Address(const char* host) {
   return inet_addr(host);
 }
 
-bool ResolveIpv4Address(const char* host, const DeliveryInterrupt& interrupt,
+bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
                         Ipv4Address* address) {
   if (host == nullptr || interrupt.IsTriggered()) return false;
   const hostent* entry = gethostbyname(host);
@@ -94,9 +94,9 @@ bool WaitForSocket(SOCKET s, WSAEVENT readiness, HANDLE interrupt, long wanted,
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpClient::~TcpClient() { Close(); }
 
-bool TcpSocket::Open() {
+bool TcpClient::Open() {
   Close();
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return false;
@@ -115,8 +115,8 @@ bool TcpSocket::Open() {
   return true;
 }
 
-bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
-                        const DeliveryInterrupt& interrupt) {
+bool TcpClient::Connect(Ipv4Address address, std::uint16_t port,
+                        const Interrupt& interrupt) {
   if (handle_ == -1 || interrupt.IsTriggered()) return false;
   SOCKET s = AsSocket(handle_);
   sockaddr_in peer{};
@@ -137,8 +137,8 @@ bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port,
          happened.iErrorCode[FD_CONNECT_BIT] == 0;
 }
 
-void TcpSocket::Send(const char* data, std::size_t size,
-                     const DeliveryInterrupt& interrupt) {
+void TcpClient::Send(const char* data, std::size_t size,
+                     const Interrupt& interrupt) {
   if (handle_ == -1 || interrupt.IsTriggered()) return;
   SOCKET s = AsSocket(handle_);
   while (size > 0) {
@@ -167,7 +167,7 @@ void TcpSocket::Send(const char* data, std::size_t size,
   }
 }
 
-void TcpSocket::Close() {
+void TcpClient::Close() {
   if (handle_ != -1) {
     // Without a linger time set, what is still buffered goes out after the close.
     closesocket(AsSocket(handle_));

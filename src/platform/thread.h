@@ -1,4 +1,4 @@
-// The speech worker's thread.
+// A thread of our own, started and let go by its owner.
 //
 // Windows: _beginthreadex (default stack, runs at once), WaitForSingleObject with a
 // limit and CloseHandle. POSIX: pthreads.
@@ -20,14 +20,14 @@
 
 namespace platform {
 
-class WorkerThread {
+class Thread {
  public:
   using Proc = unsigned (*)(void* argument);
 
-  WorkerThread();
-  ~WorkerThread();  // Close
-  WorkerThread(const WorkerThread&) = delete;
-  WorkerThread& operator=(const WorkerThread&) = delete;
+  Thread();
+  ~Thread();  // Close
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
 
   // Starts `proc(argument)` on a new thread. False when no thread could be started;
   // `proc` is then never called. An exception leaving `proc` is swallowed.

@@ -15,7 +15,7 @@
 
 namespace platform {
 
-struct WorkerThread::Impl {
+struct Thread::Impl {
   struct Shared {
     Proc proc = nullptr;
     void* argument = nullptr;
@@ -32,7 +32,7 @@ struct WorkerThread::Impl {
   pthread_t thread{};
 };
 
-void* WorkerThread::Impl::Trampoline(void* raw) {
+void* Thread::Impl::Trampoline(void* raw) {
   std::shared_ptr<Shared> shared = std::move(static_cast<Shared*>(raw)->self);
   try {
     shared->proc(shared->argument);
@@ -45,16 +45,16 @@ void* WorkerThread::Impl::Trampoline(void* raw) {
   return nullptr;
 }
 
-bool WorkerThread::Impl::Ended(std::chrono::milliseconds limit) {
+bool Thread::Impl::Ended(std::chrono::milliseconds limit) {
   std::unique_lock<std::mutex> lock(shared->mutex);
   return shared->endedChanged.wait_for(lock, limit, [this] { return shared->ended; });
 }
 
-WorkerThread::WorkerThread() = default;
+Thread::Thread() = default;
 
-WorkerThread::~WorkerThread() { Close(); }
+Thread::~Thread() { Close(); }
 
-bool WorkerThread::Start(Proc proc, void* argument) {
+bool Thread::Start(Proc proc, void* argument) {
   Close();
   auto impl = std::make_unique<Impl>();
   impl->shared = std::make_shared<Impl::Shared>();
@@ -70,14 +70,14 @@ bool WorkerThread::Start(Proc proc, void* argument) {
   return true;
 }
 
-bool WorkerThread::IsStarted() const { return impl_ != nullptr; }
+bool Thread::IsStarted() const { return impl_ != nullptr; }
 
-bool WorkerThread::WaitForEnd(unsigned timeoutMs) {
+bool Thread::WaitForEnd(unsigned timeoutMs) {
   if (!impl_) return true;
   return impl_->Ended(std::chrono::milliseconds(timeoutMs));
 }
 
-void WorkerThread::Close() {
+void Thread::Close() {
   if (!impl_) return;
   // Past the routine, only the trampoline's last instructions remain: joining
   // takes no time.

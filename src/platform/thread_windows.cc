@@ -24,7 +24,7 @@ namespace {
 const char anchor = 0;
 
 struct StartRecord {
-  WorkerThread::Proc proc;
+  Thread::Proc proc;
   void* argument;
   HMODULE module;  // the reference the thread gives back as it leaves
 };
@@ -54,15 +54,15 @@ HMODULE ReferenceModuleOf(const void* address) {
 
 }  // namespace
 
-struct WorkerThread::Impl {
+struct Thread::Impl {
   HANDLE thread = nullptr;
 };
 
-WorkerThread::WorkerThread() = default;
+Thread::Thread() = default;
 
-WorkerThread::~WorkerThread() { Close(); }
+Thread::~Thread() { Close(); }
 
-bool WorkerThread::Start(Proc proc, void* argument) {
+bool Thread::Start(Proc proc, void* argument) {
   Close();
   auto impl = std::make_unique<Impl>();
   auto start = std::make_unique<StartRecord>();
@@ -83,14 +83,14 @@ bool WorkerThread::Start(Proc proc, void* argument) {
   return true;
 }
 
-bool WorkerThread::IsStarted() const { return impl_ != nullptr; }
+bool Thread::IsStarted() const { return impl_ != nullptr; }
 
-bool WorkerThread::WaitForEnd(unsigned timeoutMs) {
+bool Thread::WaitForEnd(unsigned timeoutMs) {
   if (!impl_) return true;
   return WaitForSingleObject(impl_->thread, timeoutMs) != WAIT_TIMEOUT;
 }
 
-void WorkerThread::Close() {
+void Thread::Close() {
   if (!impl_) return;
   CloseHandle(impl_->thread);
   impl_.reset();

@@ -48,7 +48,7 @@ void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& resp
   std::size_t length = 0;
   std::uint16_t maximum = 0;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     length = shared->talkQueue.size();
     maximum = shared->queueMax;
   }

@@ -59,7 +59,7 @@ void CTovaro::AddQueue(saori::CSAORIRequest& request, saori::CSAORIResponse& res
   response.status = 500;
   bool wake = false;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     if (!workerThread.IsStarted() || shared->talkQueue.size() >= shared->queueMax) {
       return;
     }
@@ -81,7 +81,7 @@ void CTovaro::ClearQueue(saori::CSAORIRequest& /*request*/,
   // on the freeing of a long queue.
   std::deque<TalkEntry> dropped;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     dropped.swap(shared->talkQueue);
   }
   response.status = 200;
@@ -93,7 +93,7 @@ void CTovaro::SetQueueMax(saori::CSAORIRequest& request,
   const std::uint16_t maximum = ReadLow16Bits(request.arguments[1]);
   if (maximum == 0) return;
   {
-    platform::QueueLockGuard guard(shared->queueLock);
+    platform::LockGuard guard(shared->queueLock);
     shared->queueMax = maximum;
   }
   response.status = 200;

@@ -34,7 +34,7 @@ bool CTovaro::OnLoad() {
   s.deliveryInterrupt.Reset();
   {
     // No worker yet; the lock only keeps the guarded members' rule uniform.
-    platform::QueueLockGuard guard(s.queueLock);
+    platform::LockGuard guard(s.queueLock);
     s.talkQueue.clear();
     s.queueMax = kDefaultQueueMax;
     // The worker's first step is its wait.
@@ -74,7 +74,7 @@ bool CTovaro::OnUnload() {
   }
   {
     // Under the lock: a worker that was let go may still look at the queue.
-    platform::QueueLockGuard guard(s.queueLock);
+    platform::LockGuard guard(s.queueLock);
     s.talkQueue.clear();
   }
   return true;
@@ -92,7 +92,7 @@ void CTovaro::RunWorker(Shared& shared) {
     for (;;) {
       TalkEntry entry;
       {
-        platform::QueueLockGuard guard(shared.queueLock);
+        platform::LockGuard guard(shared.queueLock);
         if (!shared.running) break;
         if (shared.talkQueue.empty()) {
           shared.workerWaiting = true;

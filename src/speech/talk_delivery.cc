@@ -8,9 +8,9 @@
 namespace speech {
 
 void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
-                    const platform::DeliveryInterrupt& interrupt) {
+                    const platform::Interrupt& interrupt) {
   // The socket closes itself on every way out, an exception included.
-  platform::TcpSocket socket;
+  platform::TcpClient socket;
   if (!socket.Open()) return;
 
   const char* host = entry.host.c_str();
@@ -31,7 +31,7 @@ void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
 }
 
 void SocketTalkDelivery::Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-                                 const platform::DeliveryInterrupt& interrupt) {
+                                 const platform::Interrupt& interrupt) {
   SendTalkPacket(entry, buffer, interrupt);
 }
 

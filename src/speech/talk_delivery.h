@@ -12,7 +12,7 @@
 #include "speech/talk_entry.h"
 
 namespace platform {
-class DeliveryInterrupt;
+class Interrupt;
 }
 
 namespace speech {
@@ -28,14 +28,14 @@ class TalkDelivery {
   // can be reused). Must return promptly once `interrupt` fires. Any failure drops
   // the entry silently. Exhausted memory throws.
   virtual void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-                       const platform::DeliveryInterrupt& interrupt) = 0;
+                       const platform::Interrupt& interrupt) = 0;
 };
 
 // The real delivery over TCP. Stateless.
 class SocketTalkDelivery final : public TalkDelivery {
  public:
   void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-               const platform::DeliveryInterrupt& interrupt) override;
+               const platform::Interrupt& interrupt) override;
 };
 
 // Connects to the entry's host (dotted IPv4 used as it is, else resolved, first
@@ -43,7 +43,7 @@ class SocketTalkDelivery final : public TalkDelivery {
 // connection. Nothing is read back. Any failure drops the entry silently; the
 // caller learns nothing. Worker thread only. Exhausted memory throws.
 void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
-                    const platform::DeliveryInterrupt& interrupt);
+                    const platform::Interrupt& interrupt);
 
 }  // namespace speech
 

@@ -37,6 +37,19 @@ void PutUint32(std::vector<char>& buffer, std::size_t offset, std::uint32_t valu
   for (std::size_t i = 0; i < 4; ++i) PutByte(buffer, offset + i, value >> (8 * i));
 }
 
+std::uint32_t GetUint(const char* data, std::size_t offset, std::size_t bytes) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < bytes; ++i) {
+    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[offset + i]))
+             << (8 * i);
+  }
+  return value;
+}
+
+std::int16_t GetInt16(const char* data, std::size_t offset) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(GetUint(data, offset, 2)));
+}
+
 }  // namespace
 
 std::size_t BuildTalkPacket(const TalkEntry& entry, std::vector<char>& buffer) {
@@ -55,6 +68,38 @@ std::size_t BuildTalkPacket(const TalkEntry& entry, std::vector<char>& buffer) {
   PutByte(buffer, kCharacterCodeOffset, kCharacterCodeUtf8);
   PutUint32(buffer, kLengthOffset, static_cast<std::uint32_t>(textBytes));
   return kTalkPacketHeaderSize + textBytes;
+}
+
+
+DecodedTalkPacket DecodeTalkPacket(const char* data, std::size_t size) {
+  DecodedTalkPacket decoded;
+  if (size < kTalkPacketHeaderSize) {
+    decoded.problem = TalkPacketProblem::kShortPacket;
+    return decoded;
+  }
+  decoded.hasHeader = true;
+  TalkEntry& entry = decoded.entry;
+  entry.commandWord = GetInt16(data, kCommandOffset);
+  entry.speed = GetInt16(data, kSpeedOffset);
+  entry.tone = GetInt16(data, kToneOffset);
+  entry.volume = GetInt16(data, kVolumeOffset);
+  entry.voice = GetInt16(data, kVoiceOffset);
+  decoded.characterCode = static_cast<std::uint8_t>(GetUint(data, kCharacterCodeOffset, 1));
+  decoded.length = static_cast<std::int32_t>(GetUint(data, kLengthOffset, 4));
+  if (decoded.length < 0) {
+    decoded.problem = TalkPacketProblem::kNegativeLength;
+    return decoded;
+  }
+  const std::size_t available = size - kTalkPacketHeaderSize;
+  const std::size_t length = static_cast<std::size_t>(decoded.length);
+  if (length > available) {
+    decoded.problem = TalkPacketProblem::kLengthBeyondData;
+    return decoded;
+  }
+  entry.text.assign(data + kTalkPacketHeaderSize, length);
+  decoded.hasText = true;
+  if (length < available) decoded.problem = TalkPacketProblem::kTrailingBytes;
+  return decoded;
 }
 
 }  // namespace speech

@@ -7,6 +7,7 @@
 #define TOVARO_SPEECH_TALK_PACKET_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "speech/talk_entry.h"
@@ -19,6 +20,30 @@ constexpr std::size_t kTalkPacketHeaderSize = 15;
 // (the text's NUL lands in the last byte). Returns the number of bytes to send,
 // N + 15. No I/O. Exhausted memory throws std::bad_alloc.
 std::size_t BuildTalkPacket(const TalkEntry& entry, std::vector<char>& buffer);
+
+// What is wrong with the bytes of one connection, read as one packet.
+enum class TalkPacketProblem {
+  kNone,
+  kShortPacket,       // fewer bytes than the header
+  kNegativeLength,    // the length field is below 0
+  kLengthBeyondData,  // the length field asks for more bytes than there are
+  kTrailingBytes,     // bytes after the packet
+};
+
+struct DecodedTalkPacket {
+  TalkPacketProblem problem = TalkPacketProblem::kNone;
+  bool hasHeader = false;  // the header fields below are read (not kShortPacket)
+  bool hasText = false;    // `entry.text` holds the whole text
+  // commandWord, speed, tone, volume, voice and text; host and port are not sent
+  // and stay at their defaults.
+  TalkEntry entry;
+  std::uint8_t characterCode = 0;
+  std::int32_t length = 0;  // the length field as sent
+};
+
+// The inverse of BuildTalkPacket: the fields of the packet in `size` bytes at
+// `data`, as far as they are there. No I/O; pure.
+DecodedTalkPacket DecodeTalkPacket(const char* data, std::size_t size);
 
 }  // namespace speech
 

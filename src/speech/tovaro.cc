@@ -23,12 +23,12 @@ CTovaro::CTovaro(std::shared_ptr<TalkDelivery> delivery)
 CTovaro::~CTovaro() = default;
 
 std::size_t CTovaro::QueueLength() {
-  platform::QueueLockGuard guard(shared->queueLock);
+  platform::LockGuard guard(shared->queueLock);
   return shared->talkQueue.size();
 }
 
 std::uint16_t CTovaro::QueueMax() {
-  platform::QueueLockGuard guard(shared->queueLock);
+  platform::LockGuard guard(shared->queueLock);
   return shared->queueMax;
 }
 

@@ -43,7 +43,7 @@ class CTovaro : public saori::CSAORI {
   struct Shared {
     ~Shared();
 
-    platform::QueueLock queueLock;
+    platform::Lock queueLock;
     std::atomic<bool> running{false};
     std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
     std::uint16_t queueMax TOVARO_GUARDED_BY(queueLock) = 0;
@@ -53,9 +53,9 @@ class CTovaro : public saori::CSAORI {
     // the worker drains, appends leave the event alone, since the worker takes what
     // they add before it waits again.
     bool workerWaiting TOVARO_GUARDED_BY(queueLock) = false;
-    platform::WakeEvent wakeEvent;
+    platform::AutoResetEvent wakeEvent;
     // Wakes a worker blocked in a delivery when the instance is unloaded.
-    platform::DeliveryInterrupt deliveryInterrupt;
+    platform::Interrupt deliveryInterrupt;
     bool networkStarted = false;  // owed a StopNetwork
     // How entries reach the speech server; set at construction, never null.
     std::shared_ptr<TalkDelivery> delivery;
@@ -96,7 +96,7 @@ class CTovaro : public saori::CSAORI {
 
  private:
   std::shared_ptr<Shared> shared;  // never null
-  platform::WorkerThread workerThread;
+  platform::Thread workerThread;
 };
 
 }  // namespace speech

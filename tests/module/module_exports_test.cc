@@ -4,6 +4,7 @@
 #include <string>
 
 #include "module/module_fixture.h"
+#include "platform/host_memory.h"
 #include "support/module_loader.h"
 
 namespace test_support {
@@ -54,11 +55,11 @@ TEST_F(ModuleExportsTest, RequestWithoutInstanceGetsFailureAnswer) {
 TEST_F(ModuleExportsTest, MalformedRequestCallsAreSafe) {
   ASSERT_EQ(module.Load("C:/ghost/"), 1);
 
-  Answer noLength = module.RawRequest(NewHostBlock(kVersionRequest), nullptr);
+  Answer noLength = module.RawRequest(platform::NewHostBlock(kVersionRequest), nullptr);
   EXPECT_TRUE(noLength.isNull);
 
   long negative = -1;
-  Answer negativeLength = module.RawRequest(NewHostBlock(kVersionRequest), &negative);
+  Answer negativeLength = module.RawRequest(platform::NewHostBlock(kVersionRequest), &negative);
   EXPECT_EQ(negativeLength.bytes, kFailureAnswer);
   EXPECT_EQ(negative, 39);
 

@@ -10,7 +10,9 @@
 #include <initializer_list>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "speech/talk_packet.h"
 #include "support/module_loader.h"
 
 namespace test_support {
@@ -63,10 +65,11 @@ inline std::string HeaderValue(const std::string& answer, const std::string& key
 
 // The talk packet for `text` with every voice setting left to its default.
 inline std::string DefaultTalkPacket(const std::string& text) {
-  std::string packet("\x01\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00", 11);
-  std::uint32_t length = static_cast<std::uint32_t>(text.size());
-  for (int i = 0; i < 4; ++i) packet += static_cast<char>((length >> (8 * i)) & 0xFF);
-  return packet + text;
+  speech::TalkEntry entry;
+  entry.text = text;
+  std::vector<char> buffer;
+  const std::size_t size = speech::BuildTalkPacket(entry, buffer);
+  return std::string(buffer.data(), size);
 }
 
 // A freshly opened module that is freed at the end of the test without unload,

@@ -1,5 +1,5 @@
-// The instance and the block hand-off in-process, with host blocks tracked through
-// the host-memory hooks and the C++ allocator replaced so that allocations can be made to fail on demand.
+// The instance and the block hand-off in-process, with the host memory hooked and the
+// C++ allocator replaced so that allocations can be made to fail on demand.
 #include "module/plugin_instance.h"
 
 #include <gtest/gtest.h>
@@ -50,9 +50,7 @@ void* Allocate(std::size_t size) {
 }
 
 void* HostBlockWith(const std::string& bytes) {
-  void* block = platform::AllocateHostBlock(bytes.empty() ? 1 : bytes.size());
-  std::memcpy(block, bytes.data(), bytes.size());
-  return block;
+  return platform::NewHostBlock(bytes);
 }
 
 }  // namespace
@@ -80,7 +78,8 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 namespace test_support {
 namespace {
 
-void* AllocateTrackedBlock(std::size_t size) {
+// The host-memory hooks: every block is tracked (see HostBlocks).
+void* TrackedAllocate(std::size_t size) {
   HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.failNext) {
@@ -90,13 +89,13 @@ void* AllocateTrackedBlock(std::size_t size) {
   void* block = std::malloc(size);
   if (block == nullptr) return nullptr;
   // The bookkeeping is the test's own; keep it out of the failure count.
-  long saved = std::exchange(failAfter, -1);
+  const long saved = std::exchange(failAfter, -1);
   blocks.live.insert(block);
   failAfter = saved;
   return block;
 }
 
-void FreeTrackedBlock(void* block) {
+void TrackedFree(void* block) {
   HostBlocks& blocks = Blocks();
   std::lock_guard<std::mutex> lock(blocks.mutex);
   if (blocks.live.erase(block) == 0) {
@@ -106,8 +105,13 @@ void FreeTrackedBlock(void* block) {
   std::free(block);
 }
 
-const platform::HostBlockHooks kTrackedBlocks = {&AllocateTrackedBlock,
-                                                  &FreeTrackedBlock};
+const platform::HostMemoryHooks kTrackedBlocks = {&TrackedAllocate, &TrackedFree};
+
+}  // namespace
+}  // namespace test_support
+
+namespace test_support {
+namespace {
 
 const std::string kFailureAnswer = "SAORI/1.0 500 Internal Server Error\r\n\r\n";
 const std::string kVersionRequest =
@@ -156,16 +160,16 @@ Reply Ask(const std::string& bytes, long failStep = -1, bool persistent = false)
 
 class PluginInstanceTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::SetHostBlockHooks(&kTrackedBlocks); }
+  void SetUp() override { platform::SetHostMemoryHooks(&kTrackedBlocks); }
   void TearDown() override {
     failAfter = -1;
     module::Unload();
-    platform::SetHostBlockHooks(nullptr);
     HostBlocks& blocks = Blocks();
     std::lock_guard<std::mutex> lock(blocks.mutex);
     EXPECT_TRUE(blocks.live.empty()) << blocks.live.size() << " host blocks not freed";
     EXPECT_EQ(blocks.strayFrees, 0);
     blocks.failNext = false;
+    platform::SetHostMemoryHooks(nullptr);
   }
 };
 

@@ -22,7 +22,7 @@ constexpr milliseconds kStaysBlocked{150};
 // Threads that each Wait once on an event and count how many have returned.
 class Waiters {
  public:
-  Waiters(WakeEvent& event, int count) {
+  Waiters(AutoResetEvent& event, int count) {
     for (int i = 0; i < count; ++i) {
       threads_.emplace_back([this, &event] {
         event.Wait();
@@ -51,7 +51,7 @@ class Waiters {
 };
 
 TEST(WakeEventTest, SignalGivenBeforeWaitIsKept) {
-  WakeEvent event;
+  AutoResetEvent event;
   ASSERT_TRUE(event.Create());
   event.Signal();
   Waiters waiter(event, 1);
@@ -59,7 +59,7 @@ TEST(WakeEventTest, SignalGivenBeforeWaitIsKept) {
 }
 
 TEST(WakeEventTest, OneSignalReleasesOneWait) {
-  WakeEvent event;
+  AutoResetEvent event;
   ASSERT_TRUE(event.Create());
   // Signals given while nobody waits don't add up: the second is lost.
   event.Signal();
@@ -79,7 +79,7 @@ TEST(WakeEventTest, OneSignalReleasesOneWait) {
 }
 
 TEST(WakeEventTest, ClosedEventNeitherBlocksNorFails) {
-  WakeEvent event;
+  AutoResetEvent event;
   EXPECT_FALSE(event.IsOpen());
   event.Signal();
   event.Wait();  // returns at once

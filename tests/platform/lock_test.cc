@@ -10,7 +10,7 @@ namespace platform {
 namespace {
 
 TEST(QueueLockTest, InitialisesAndExcludesOtherThreads) {
-  QueueLock lock;
+  Lock lock;
   ASSERT_TRUE(lock.initialised());
 
   constexpr int kThreads = 4;
@@ -22,7 +22,7 @@ TEST(QueueLockTest, InitialisesAndExcludesOtherThreads) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < kRounds; ++i) {
-        QueueLockGuard guard(lock);
+        LockGuard guard(lock);
         if (inside.fetch_add(1) != 0) overlapped = true;
         ++counter;
         inside.fetch_sub(1);

@@ -33,7 +33,7 @@ class NetworkTest : public testing::Test {
   void SetUp() override { ASSERT_TRUE(StartNetwork()); }
   void TearDown() override { StopNetwork(); }
 
-  DeliveryInterrupt interrupt_;
+  Interrupt interrupt_;
 };
 
 TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
@@ -41,7 +41,7 @@ TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
   // A large one needs many partial sends on a non-blocking socket.
   const std::string packets[] = {"hello", std::string(1 << 20, 'x')};
   for (const std::string& packet : packets) {
-    TcpSocket socket;
+    TcpClient socket;
     ASSERT_TRUE(socket.Open());
     ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
     socket.Send(packet.data(), packet.size(), interrupt_);
@@ -55,7 +55,7 @@ TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
 }
 
 TEST_F(NetworkTest, ConnectWhereNothingListensFailsFast) {
-  TcpSocket socket;
+  TcpClient socket;
   ASSERT_TRUE(socket.Open());
   auto before = steady_clock::now();
   EXPECT_FALSE(socket.Connect(Loopback(), test_support::UnusedPort(), interrupt_));
@@ -92,7 +92,7 @@ extern "C" void CountBrokenPipe(int) { brokenPipes = brokenPipes + 1; }
 
 TEST_F(NetworkTest, SendToAPeerThatClosedRaisesNoSignal) {
   TalkListener listener(TalkListener::Mode::kCloseAtOnce);
-  TcpSocket socket;
+  TcpClient socket;
   ASSERT_TRUE(socket.Open());
   ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
   ASSERT_EQ(listener.WaitForAccepted(1, kPacketLimitMs), 1u);
@@ -121,7 +121,7 @@ TEST_F(NetworkTest, InterruptIsLevelTriggeredUntilReset) {
 
   // While triggered, nothing new starts.
   TalkListener listener;
-  TcpSocket socket;
+  TcpClient socket;
   ASSERT_TRUE(socket.Open());
   EXPECT_FALSE(socket.Connect(Loopback(), listener.port(), interrupt_));
   Ipv4Address address = 0;
@@ -137,7 +137,7 @@ TEST_F(NetworkTest, InterruptIsLevelTriggeredUntilReset) {
 // Runs `call` on another thread, checks that it stays blocked, triggers the
 // interrupt and checks that it returns promptly.
 template <typename Call>
-void ExpectBlockedUntilInterrupted(DeliveryInterrupt& interrupt, Call call) {
+void ExpectBlockedUntilInterrupted(Interrupt& interrupt, Call call) {
   std::packaged_task<void()> task(call);
   std::future<void> done = task.get_future();
   std::thread thread(std::move(task));
@@ -163,7 +163,7 @@ TEST_F(NetworkTest, InterruptStopsADeliveryThatBlocks) {
     SCOPED_TRACE(c.name);
     interrupt_.Reset();
     TalkListener listener(c.mode);
-    TcpSocket socket;
+    TcpClient socket;
     ASSERT_TRUE(socket.Open());
     if (c.mode == TalkListener::Mode::kNeverAccept) {
       bool connected = true;

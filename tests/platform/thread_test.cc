@@ -15,8 +15,8 @@ constexpr unsigned kEndLimitMs = 5000;
 constexpr unsigned kShortMs = 50;
 
 struct Work {
-  WakeEvent started;
-  WakeEvent proceed;
+  AutoResetEvent started;
+  AutoResetEvent proceed;
   std::atomic<bool> finished{false};
   std::atomic<bool> unwound{false};
   std::atomic<void*> seenArgument{nullptr};
@@ -48,7 +48,7 @@ class WorkerThreadTest : public testing::Test {
 };
 
 TEST_F(WorkerThreadTest, WaitForEndTellsWhetherTheThreadEnded) {
-  WorkerThread thread;
+  Thread thread;
   EXPECT_FALSE(thread.IsStarted());
   ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));
   EXPECT_TRUE(thread.IsStarted());
@@ -67,7 +67,7 @@ TEST_F(WorkerThreadTest, WaitForEndTellsWhetherTheThreadEnded) {
 // A thread that outlives the owner's wait is let go, not killed: Close returns at
 // once and the thread still runs to its end.
 TEST_F(WorkerThreadTest, CloseLetsGoOfAThreadStillRunning) {
-  WorkerThread thread;
+  Thread thread;
   ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));
   work_.started.Wait();
   ASSERT_FALSE(thread.WaitForEnd(kShortMs));
@@ -87,7 +87,7 @@ TEST_F(WorkerThreadTest, CloseLetsGoOfAThreadStillRunning) {
 }
 
 TEST_F(WorkerThreadTest, ThreadCanBeStartedAgainAfterClose) {
-  WorkerThread thread;
+  Thread thread;
   for (int round = 0; round < 2; ++round) {
     work_.finished = false;
     ASSERT_TRUE(thread.Start(&BlockUntilProceed, &work_));

@@ -72,7 +72,7 @@ class FakeTalkDelivery final : public TalkDelivery {
   std::vector<Delivery> Deliveries() { return WaitForDeliveries(0); }
 
   void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-               const platform::DeliveryInterrupt& interrupt) override {
+               const platform::Interrupt& interrupt) override {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto found = faults_.find(entry.host);
     const Fault fault = found == faults_.end() ? Fault::kNone : found->second;
@@ -97,7 +97,7 @@ class FakeTalkDelivery final : public TalkDelivery {
   static constexpr auto kInterruptCheck = std::chrono::milliseconds(1);
 
   // REQUIRES: `lock` holds mutex_. True when the interrupt ended the hang.
-  bool Hang(std::unique_lock<std::mutex>& lock, const platform::DeliveryInterrupt& interrupt) {
+  bool Hang(std::unique_lock<std::mutex>& lock, const platform::Interrupt& interrupt) {
     hung_ = true;
     changed_.notify_all();
     const int releases = releases_;

@@ -37,7 +37,7 @@ class TalkDeliveryTest : public testing::Test {
 
   bool networkStarted = false;
   SocketTalkDelivery delivery;
-  platform::DeliveryInterrupt interrupt;
+  platform::Interrupt interrupt;
   std::vector<char> buffer;
 };
 

@@ -43,7 +43,7 @@ TEST(TalkPacketTest, EmptyTextIsTheBareHeader) {
                    0x00, 0x00, 0x00, 0x00}));
 }
 
-TEST(TalkPacketTest, SixteenBitFieldsAreLittleEndianInOrderAndUnclamped) {
+TEST(TalkPacketTest, SixteenBitFieldsAreLittleEndianInOrderUnclampedAndReadBack) {
   TalkEntry entry;
   entry.text = "x";
   entry.commandWord = 0x0201;
@@ -55,6 +55,19 @@ TEST(TalkPacketTest, SixteenBitFieldsAreLittleEndianInOrderAndUnclamped) {
   EXPECT_EQ(Build(entry, buffer),
             Bytes({0x01, 0x02, 0x2C, 0x01, 0xFE, 0xFF, 0x00, 0x80, 0xFF, 0x7F, 0x00,
                    0x01, 0x00, 0x00, 0x00, 'x'}));
+
+  const std::string packet = Build(entry, buffer);
+  const DecodedTalkPacket decoded = DecodeTalkPacket(packet.data(), packet.size());
+  EXPECT_EQ(decoded.problem, TalkPacketProblem::kNone);
+  ASSERT_TRUE(decoded.hasHeader && decoded.hasText);
+  EXPECT_EQ(decoded.entry.commandWord, entry.commandWord);
+  EXPECT_EQ(decoded.entry.speed, entry.speed);
+  EXPECT_EQ(decoded.entry.tone, entry.tone);
+  EXPECT_EQ(decoded.entry.volume, entry.volume);
+  EXPECT_EQ(decoded.entry.voice, entry.voice);
+  EXPECT_EQ(decoded.characterCode, 0);
+  EXPECT_EQ(decoded.length, 1);
+  EXPECT_EQ(decoded.entry.text, entry.text);
 }
 
 TEST(TalkPacketTest, LengthFieldCountsEveryTextByte) {

@@ -1,5 +1,7 @@
 #include "support/module_loader.h"
 
+#include "platform/host_memory.h"
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -11,7 +13,6 @@
 #else
 #include <arpa/inet.h>
 #include <dirent.h>
-#include <dlfcn.h>
 #include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -22,39 +23,6 @@
 
 namespace test_support {
 namespace {
-
-#if defined(_WIN32)
-
-void* OpenModule(const std::string& file, std::string& error) {
-  HMODULE module = LoadLibraryA(file.c_str());
-  if (module == nullptr) error = "LoadLibraryA failed: " + std::to_string(GetLastError());
-  return reinterpret_cast<void*>(module);
-}
-
-void* FindExport(void* handle, const char* name) {
-  return reinterpret_cast<void*>(
-      GetProcAddress(static_cast<HMODULE>(handle), name));
-}
-
-void CloseModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-
-void* AllocateBlock(std::size_t size) { return GlobalAlloc(GMEM_FIXED, size); }
-
-#else
-
-void* OpenModule(const std::string& file, std::string& error) {
-  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) error = dlerror();
-  return module;
-}
-
-void* FindExport(void* handle, const char* name) { return dlsym(handle, name); }
-
-void CloseModule(void* handle) { dlclose(handle); }
-
-void* AllocateBlock(std::size_t size) { return std::malloc(size); }
-
-#endif
 
 #if defined(_WIN32)
 using Socket = SOCKET;
@@ -136,21 +104,6 @@ bool FixedPortReceiver::ReceiveOne(unsigned timeoutMs, std::string* bytes) {
   return ended;
 }
 
-void* NewHostBlock(const std::string& bytes) {
-  void* block = AllocateBlock(bytes.empty() ? 1 : bytes.size());
-  if (block != nullptr && !bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
-
-void FreeHostBlock(void* block) {
-  if (block == nullptr) return;
-#if defined(_WIN32)
-  GlobalFree(block);
-#else
-  std::free(block);
-#endif
-}
-
 std::size_t ThreadCount() {
   // A run-time that starts a helper thread along with the process's first thread
   // (ThreadSanitizer does) must have it before the first count, or the first
@@ -187,12 +140,12 @@ std::size_t ThreadCount() {
 }
 
 LoadedModule::LoadedModule(const std::string& file) {
-  handle_ = OpenModule(file, error_);
-  if (handle_ == nullptr) return;
-  load = reinterpret_cast<LoadFn>(FindExport(handle_, "load"));
-  loadu = reinterpret_cast<LoadFn>(FindExport(handle_, "loadu"));
-  request = reinterpret_cast<RequestFn>(FindExport(handle_, "request"));
-  unload = reinterpret_cast<UnloadFn>(FindExport(handle_, "unload"));
+  if (!module_.Open(file, &error_)) return;
+  using namespace saori_exports;
+  load = reinterpret_cast<LoadFunction>(module_.Find(kLoad));
+  loadu = reinterpret_cast<LoadFunction>(module_.Find(kLoadU));
+  request = reinterpret_cast<RequestFunction>(module_.Find(kRequest));
+  unload = reinterpret_cast<UnloadFunction>(module_.Find(kUnload));
   if (load == nullptr || loadu == nullptr || request == nullptr || unload == nullptr) {
     error_ = "an export is missing";
   }
@@ -200,21 +153,21 @@ LoadedModule::LoadedModule(const std::string& file) {
 
 LoadedModule::~LoadedModule() { Close(); }
 
-bool LoadedModule::IsOpen() const { return handle_ != nullptr && error_.empty(); }
+bool LoadedModule::IsOpen() const { return module_.IsOpen() && error_.empty(); }
 
 int LoadedModule::Load(const std::string& directory) {
-  return load(NewHostBlock(directory), static_cast<long>(directory.size()));
+  return load(platform::NewHostBlock(directory), static_cast<long>(directory.size()));
 }
 
 int LoadedModule::LoadU(const std::string& directory) {
-  return loadu(NewHostBlock(directory), static_cast<long>(directory.size()));
+  return loadu(platform::NewHostBlock(directory), static_cast<long>(directory.size()));
 }
 
 int LoadedModule::Unload() { return unload(); }
 
 Answer LoadedModule::Request(const std::string& bytes) {
   long length = static_cast<long>(bytes.size());
-  return RawRequest(NewHostBlock(bytes), &length);
+  return RawRequest(platform::NewHostBlock(bytes), &length);
 }
 
 Answer LoadedModule::RawRequest(void* block, long* length) {
@@ -227,14 +180,12 @@ Answer LoadedModule::RawRequest(void* block, long* length) {
     answer.bytes.assign(bytes, static_cast<std::size_t>(*length));
     answer.zeroTerminated = bytes[*length] == '\0';
   }
-  FreeHostBlock(result);
+  platform::FreeHostBlock(result);
   return answer;
 }
 
 void LoadedModule::Close() {
-  if (handle_ == nullptr) return;
-  CloseModule(handle_);
-  handle_ = nullptr;
+  module_.Close();
   load = loadu = nullptr;
   request = nullptr;
   unload = nullptr;

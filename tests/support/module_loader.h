@@ -1,7 +1,7 @@
 // Opens the built plug-in module and calls its exports the way a SAORI host does.
 //
-// POSIX: dlopen of the module file, blocks from malloc. Windows (and Wine):
-// LoadLibraryA, blocks from GlobalAlloc(GMEM_FIXED). Every block handed to the
+// The module is opened as platform::LoadedModule opens one, the blocks are host
+// memory (platform/host_memory.h). Every block handed to the
 // module holds exactly the bytes given, with no terminator, so that a module that
 // reads past them is caught by the sanitizers. Answer blocks are copied and freed
 // as a host frees them.
@@ -14,12 +14,10 @@
 #include <cstdint>
 #include <string>
 
-namespace test_support {
+#include "module/saori_exports.h"
+#include "platform/loaded_module.h"
 
-// A block of `bytes.size()` bytes holding `bytes` (one byte, unused, when empty),
-// from the allocator a host uses. The module frees it.
-void* NewHostBlock(const std::string& bytes);
-void FreeHostBlock(void* block);
+namespace test_support {
 
 // What a call of `request` gave back.
 struct Answer {
@@ -55,10 +53,6 @@ class FixedPortReceiver {
 
 class LoadedModule {
  public:
-  using LoadFn = int (*)(void*, long);
-  using RequestFn = void* (*)(void*, long*);
-  using UnloadFn = int (*)();
-
   // Opens `file` (a path, or on Windows a file name found beside the program).
   explicit LoadedModule(const std::string& file);
   // Frees the module if it is still open, without calling unload first.
@@ -82,16 +76,16 @@ class LoadedModule {
   Answer RawRequest(void* block, long* length);
 
   // The exports themselves, for calls a host would not make.
-  LoadFn load = nullptr;
-  LoadFn loadu = nullptr;
-  RequestFn request = nullptr;
-  UnloadFn unload = nullptr;
+  saori_exports::LoadFunction load = nullptr;
+  saori_exports::LoadFunction loadu = nullptr;
+  saori_exports::RequestFunction request = nullptr;
+  saori_exports::UnloadFunction unload = nullptr;
 
   // Frees the module (FreeLibrary / dlclose) as a host does at the end.
   void Close();
 
  private:
-  void* handle_ = nullptr;
+  platform::LoadedModule module_;
   std::string error_;
 };
 

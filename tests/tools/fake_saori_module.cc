@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/host_memory.h"
-#include "platform/module_entry.h"
+#include "module/saori_exports.h"
 
 namespace test_support {
 namespace {

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "saori_call/answer_reader.h"
-#include "saori_call/os_support.h"
+#include "module/saori_exports.h"
+#include "platform/loaded_module.h"
+#include "saori_call/charset_conversion.h"
 #include "saori_call/request_builder.h"
 #include "saori_call/saori_call.h"
 
@@ -169,7 +171,7 @@ class FakeModule {
     std::string error;
     EXPECT_TRUE(library_.Open(path, &error)) << error;
     log_ = reinterpret_cast<LogFunction>(library_.Find("fake_log"));
-    auto reset = reinterpret_cast<void(SAORI_CALL_CDECL*)()>(library_.Find("fake_reset"));
+    auto reset = reinterpret_cast<void(TOVARO_CDECL*)()>(library_.Find("fake_reset"));
     EXPECT_TRUE(log_ != nullptr && reset != nullptr);
     if (reset != nullptr) reset();
     EXPECT_TRUE(ModuleDirectory(path, &directory_, &error)) << error;
@@ -184,8 +186,8 @@ class FakeModule {
 
  private:
   std::string path_;
-  DynamicModule library_;
-  using LogFunction = const char*(SAORI_CALL_CDECL*)(long*);
+  platform::LoadedModule library_;
+  using LogFunction = const char*(TOVARO_CDECL*)(long*);
   LogFunction log_ = nullptr;
   std::string directory_;
 };

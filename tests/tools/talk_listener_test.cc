@@ -259,8 +259,8 @@ class Client {
   void Close() { socket_.Close(); }
 
  private:
-  platform::DeliveryInterrupt interrupt_;
-  platform::TcpSocket socket_;
+  platform::Interrupt interrupt_;
+  platform::TcpClient socket_;
   bool connected_ = false;
 };
 

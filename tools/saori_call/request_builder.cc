@@ -6,12 +6,11 @@ namespace tools::saori_call {
 namespace {
 
 constexpr Charset kCharsets[] = {
-    {"UTF-8", "UTF-8", 65001},
-    // CP932, not plain Shift_JIS: hosts on Windows write the Microsoft variant, and
-    // the module reads it as code page 932.
-    {"Shift_JIS", "CP932", 932},
-    {"EUC-JP", "EUC-JP", 20932},
-    {"ISO-2022-JP", "ISO-2022-JP", 50220},
+    {"UTF-8", 65001},
+    // Code page 932, the Microsoft variant: hosts on Windows write it.
+    {"Shift_JIS", 932},
+    {"EUC-JP", 20932},
+    {"ISO-2022-JP", 50220},
 };
 
 struct Alias {

@@ -12,8 +12,7 @@ namespace tools::saori_call {
 // A charset a request can be written in.
 struct Charset {
   const char* name;       // as written on the Charset line
-  const char* iconvName;  // the POSIX converter's name for it
-  unsigned codePage;      // the Windows code page
+  unsigned codePage;      // the code page the module's converters take
 };
 
 // The charset named `name` (letter case ignored; "SJIS" and "EUC" style aliases

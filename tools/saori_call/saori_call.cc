@@ -8,7 +8,10 @@
 #include <thread>
 
 #include "saori_call/answer_reader.h"
-#include "saori_call/os_support.h"
+#include "module/saori_exports.h"
+#include "platform/host_memory.h"
+#include "platform/loaded_module.h"
+#include "saori_call/charset_conversion.h"
 
 namespace tools::saori_call {
 namespace {
@@ -69,23 +72,27 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 
 // The module and its exports, opened for one run.
 struct Module {
-  DynamicModule library;
-  LoadFunction load = nullptr;
-  LoadFunction loadu = nullptr;
-  RequestFunction request = nullptr;
-  UnloadFunction unload = nullptr;
+  platform::LoadedModule library;
+  saori_exports::LoadFunction load = nullptr;
+  saori_exports::LoadFunction loadu = nullptr;
+  saori_exports::RequestFunction request = nullptr;
+  saori_exports::UnloadFunction unload = nullptr;
 };
 
 ExitCode OpenModule(const std::string& path, Module* module, std::ostream& err) {
+  // A bare file name means the file in the current directory, never one found on
+  // the system's search path.
+  std::string file;
   std::string error;
-  if (!module->library.Open(path, &error)) {
+  if (!platform::AbsolutePath(path, &file, &error) || !module->library.Open(file, &error)) {
     err << kName << "can't load the module '" << path << "': " << error << "\n";
     return kExitModule;
   }
-  module->load = reinterpret_cast<LoadFunction>(module->library.Find("load"));
-  module->loadu = reinterpret_cast<LoadFunction>(module->library.Find("loadu"));
-  module->request = reinterpret_cast<RequestFunction>(module->library.Find("request"));
-  module->unload = reinterpret_cast<UnloadFunction>(module->library.Find("unload"));
+  using namespace saori_exports;
+  module->load = reinterpret_cast<LoadFunction>(module->library.Find(kLoad));
+  module->loadu = reinterpret_cast<LoadFunction>(module->library.Find(kLoadU));
+  module->request = reinterpret_cast<RequestFunction>(module->library.Find(kRequest));
+  module->unload = reinterpret_cast<UnloadFunction>(module->library.Find(kUnload));
   std::string missing;
   if (module->load == nullptr && module->loadu == nullptr) missing += " load (or loadu)";
   if (module->request == nullptr) missing += " request";
@@ -107,7 +114,7 @@ struct Exchange {
 
 Exchange Send(const Module& module, const std::string& request) {
   Exchange exchange;
-  void* block = NewHostBlock(request);
+  void* block = platform::NewHostBlock(request);
   if (block == nullptr) return exchange;
   exchange.sent = true;
   long length = static_cast<long>(request.size());
@@ -117,7 +124,7 @@ Exchange Send(const Module& module, const std::string& request) {
   exchange.isNull = false;
   if (length > 0) exchange.bytes.assign(static_cast<const char*>(answer),
                                         static_cast<std::size_t>(length));
-  FreeHostBlock(answer);
+  platform::FreeHostBlock(answer);
   return exchange;
 }
 
@@ -348,7 +355,7 @@ int RunSaoriCall(const std::vector<std::string>& arguments, std::istream& in,
   }
   bool useLoadu = module.loadu != nullptr && !(options.forceLoad && module.load);
   std::string loadBytes = useLoadu ? directory : DirectoryForLoad(directory);
-  void* block = NewHostBlock(loadBytes);
+  void* block = platform::NewHostBlock(loadBytes);
   if (block == nullptr) {
     err << kName << "out of memory for the directory block\n";
     return kExitUsage;

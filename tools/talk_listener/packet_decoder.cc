@@ -5,24 +5,6 @@
 namespace tools::talk_listener {
 namespace {
 
-std::uint16_t ReadUint16(const std::string& bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[offset]) |
-                                    static_cast<unsigned char>(bytes[offset + 1]) << 8);
-}
-
-std::int16_t ReadInt16(const std::string& bytes, std::size_t offset) {
-  return static_cast<std::int16_t>(ReadUint16(bytes, offset));
-}
-
-std::int32_t ReadInt32(const std::string& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i]))
-             << (8 * i);
-  }
-  return static_cast<std::int32_t>(value);
-}
-
 // The length of the valid UTF-8 sequence at `i`, or 0 when it is not one
 // (overlong forms, surrogates and values past U+10FFFF included).
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
@@ -85,34 +67,22 @@ std::string QuotedText(const std::string& text) {
 }  // namespace
 
 Decoded DecodeConnection(const std::string& bytes) {
+  const speech::DecodedTalkPacket read = speech::DecodeTalkPacket(bytes.data(), bytes.size());
   Decoded decoded;
   decoded.received = bytes.size();
-  if (bytes.size() < kHeaderSize) {
-    decoded.problem = Problem::kShortPacket;
-    return decoded;
-  }
+  decoded.problem = read.problem;
+  decoded.hasHeader = read.hasHeader;
+  decoded.hasText = read.hasText;
+  if (!read.hasHeader) return decoded;
   TalkPacket& packet = decoded.packet;
-  packet.command = ReadInt16(bytes, 0);
-  packet.speed = ReadInt16(bytes, 2);
-  packet.tone = ReadInt16(bytes, 4);
-  packet.volume = ReadInt16(bytes, 6);
-  packet.voice = ReadInt16(bytes, 8);
-  packet.characterCode = static_cast<std::uint8_t>(bytes[10]);
-  packet.length = ReadInt32(bytes, 11);
-  decoded.hasHeader = true;
-  if (packet.length < 0) {
-    decoded.problem = Problem::kNegativeLength;
-    return decoded;
-  }
-  std::size_t available = bytes.size() - kHeaderSize;
-  std::size_t length = static_cast<std::size_t>(packet.length);
-  if (length > available) {
-    decoded.problem = Problem::kLengthBeyondData;
-    return decoded;
-  }
-  packet.text = bytes.substr(kHeaderSize, length);
-  decoded.hasText = true;
-  if (length < available) decoded.problem = Problem::kTrailingBytes;
+  packet.command = read.entry.commandWord;
+  packet.speed = read.entry.speed;
+  packet.tone = read.entry.tone;
+  packet.volume = read.entry.volume;
+  packet.voice = read.entry.voice;
+  packet.characterCode = read.characterCode;
+  packet.length = read.length;
+  packet.text = read.entry.text;
   return decoded;
 }
 

@@ -1,10 +1,7 @@
 // Decoding what one connection to the speech server carried, and writing it as one
 // line of text or JSON.
 //
-// A connection carries exactly one talk packet: 15 header bytes, little-endian
-// (command, speed, tone, volume and voice as signed 16-bit numbers at offsets 0 to
-// 8, the character code as one byte at 10, the text length as a signed 32-bit
-// number at 11), then that many bytes of text.
+// A connection carries exactly one talk packet (speech/talk_packet.h).
 //
 // Pure functions, thread-safe.
 #ifndef TOVARO_TOOLS_TALK_LISTENER_PACKET_DECODER_H_
@@ -14,9 +11,11 @@
 #include <cstdint>
 #include <string>
 
+#include "speech/talk_packet.h"
+
 namespace tools::talk_listener {
 
-constexpr std::size_t kHeaderSize = 15;
+constexpr std::size_t kHeaderSize = speech::kTalkPacketHeaderSize;
 
 struct TalkPacket {
   std::int16_t command = 0;
@@ -29,13 +28,7 @@ struct TalkPacket {
   std::string text;  // the `length` bytes after the header
 };
 
-enum class Problem {
-  kNone,
-  kShortPacket,      // fewer than 15 bytes: no header
-  kNegativeLength,   // the length field is below 0
-  kLengthBeyondData, // the length field asks for more bytes than arrived
-  kTrailingBytes,    // bytes after the packet
-};
+using Problem = speech::TalkPacketProblem;
 
 struct Decoded {
   Problem problem = Problem::kNone;
