@@ -5,10 +5,13 @@
 #include <thread>
 
 #include "harness.h"
-#include "packet_sink.h"
 #include "scenarios.h"
+#include "support/talk_listener.h"
 
 namespace bench {
+
+using test_support::TalkListener;
+
 namespace {
 
 // The queue is emptied, untimed, when an answer reports this many waiting entries,
@@ -21,7 +24,7 @@ constexpr unsigned kDeliveryWaitMs = 10000;
 
 // Returns once every connection that `sink` has seen end carried a whole packet and
 // nothing more has come for a moment; throws when that does not happen in time.
-void RequireWholePackets(PacketSink& sink) {
+void RequireWholePackets(TalkListener& sink) {
   const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
   while (sink.ReceivedBytes() != sink.WaitForEnded(0, 0) * ShortTextPacketBytes()) {
     Require(Clock::now() < limit, "the worker's packets did not arrive whole");
@@ -32,8 +35,8 @@ void RequireWholePackets(PacketSink& sink) {
 // One burst: the rate at which the worker delivered while the host queued; the
 // AddQueue timings are appended to `samples`.
 double InterleavedBurst(std::size_t packets, std::vector<double>& samples) {
-  PacketSink sink;
-  PacketSink marker;
+  TalkListener sink{TalkListener::Mode::kCount};
+  TalkListener marker{TalkListener::Mode::kCount};
   ModuleSession module;
   module.Expect(SetQueueMaxRequest(kLargestQueue), 200);
   const std::string request = ShortAddQueueRequest(sink.port());

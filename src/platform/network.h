@@ -34,6 +34,10 @@ class Interrupt {
   void Trigger();
   void Reset();
   bool IsTriggered() const;
+  // What the system signals while the interrupt is triggered, for the other waits
+  // of this layer: a pipe's read end (POSIX) or an event (Windows); -1 when there
+  // is none.
+  std::intptr_t SystemHandle() const;
 
  private:
   friend class TcpClient;  // waits on the interrupt together with its socket

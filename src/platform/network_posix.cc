@@ -117,6 +117,8 @@ bool Interrupt::IsTriggered() const {
   return n > 0;
 }
 
+std::intptr_t Interrupt::SystemHandle() const { return impl_->readEnd; }
+
 Ipv4Address ParseIpv4Address(const char* host) {
   if (host == nullptr) return kNoAddress;
   return inet_addr(host);

@@ -50,6 +50,10 @@ bool Interrupt::IsTriggered() const {
   return impl_->event != nullptr && WaitForSingleObject(impl_->event, 0) == WAIT_OBJECT_0;
 }
 
+std::intptr_t Interrupt::SystemHandle() const {
+  return impl_->event != nullptr ? reinterpret_cast<std::intptr_t>(impl_->event) : -1;
+}
+
 Ipv4Address ParseIpv4Address(const char* host) {
   if (host == nullptr) return kNoAddress;
   return inet_addr(host);

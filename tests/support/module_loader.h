@@ -30,27 +30,6 @@ struct Answer {
 // The threads of this process at the moment of the call; 0 when it can't be told.
 std::size_t ThreadCount();
 
-// Listens on 127.0.0.1 at a fixed port (the module's default speech server port,
-// which the stand-in server can't take as it picks its own) and records the bytes
-// of the first connection. The test's thread only.
-class FixedPortReceiver {
- public:
-  explicit FixedPortReceiver(std::uint16_t port);
-  ~FixedPortReceiver();
-  FixedPortReceiver(const FixedPortReceiver&) = delete;
-  FixedPortReceiver& operator=(const FixedPortReceiver&) = delete;
-
-  // False when the port could not be taken (another program holds it).
-  bool IsListening() const;
-  // Accepts one connection within `timeoutMs` and reads it until the peer closes
-  // or the time is up. True when a connection came and ended in time.
-  bool ReceiveOne(unsigned timeoutMs, std::string* bytes);
-
- private:
-  std::intptr_t socket_ = -1;
-  bool networkStarted_ = false;
-};
-
 class LoadedModule {
  public:
   // Opens `file` (a path, or on Windows a file name found beside the program).
