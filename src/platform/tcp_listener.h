@@ -1,11 +1,13 @@
-// The serving side of IPv4 TCP, for the stand-in speech servers of the tools, the
-// tests and the benchmarks (the module itself only connects): a listening socket,
-// the connections it accepts, and one wait on both that an Interrupt cuts short.
+// The serving side of IPv4 TCP, for the stand-in speech servers of the tools,
+// the tests and the benchmarks (the module itself only connects): a listening
+// socket, the connections it accepts, and one wait on both that an Interrupt
+// cuts short.
 //
-// Accepting and receiving never block; a server thread sleeps in Wait until there
-// is something to do, then accepts and receives until nothing is left. Each object
-// is used by one thread at a time and closes its socket on every path. The network
-// library must be started (StartNetwork) while any of them is open.
+// Accepting and receiving never block; a server thread sleeps in Wait until
+// there is something to do, then accepts and receives until nothing is left.
+// Each object is used by one thread at a time and closes its socket on every
+// path. The network library must be started (StartNetwork) while any of them is
+// open.
 #ifndef TOVARO_PLATFORM_TCP_LISTENER_H_
 #define TOVARO_PLATFORM_TCP_LISTENER_H_
 
@@ -33,7 +35,8 @@ class TcpConnection {
   enum class Received {
     kData,        // `*got` bytes (at least one) were taken
     kNothingYet,  // the connection is open and nothing has arrived
-    kEnded,       // the peer closed or reset the connection: nothing more comes
+    kClosed,      // the peer closed the connection: nothing more comes
+    kBroken,      // the peer reset it, or it failed: nothing more comes
   };
   // Takes at most `capacity` bytes of what has arrived, without waiting.
   Received Receive(char* buffer, std::size_t capacity, std::size_t* got);
@@ -55,23 +58,26 @@ class TcpListener {
   static constexpr int kLongestBacklog = -1;
   // Binds `address` (network byte order) and `port` (0: one the system chooses)
   // and listens with room for `backlog` connections not yet accepted (0: the
-  // system's least; kLongestBacklog: its most). A `receiveBuffer` above 0 sets the receive buffer of every
-  // connection accepted, so that a client's large send fills it and blocks soon.
-  // False, with the reason in `error`, when any step fails.
+  // system's least; kLongestBacklog: its most). A `receiveBuffer` above 0 sets
+  // the receive buffer of every connection accepted, so that a client's large
+  // send fills it and blocks soon. False, with the reason in `error`, when any
+  // step fails.
   bool Listen(Ipv4Address address, std::uint16_t port, int backlog, int receiveBuffer,
               std::string* error);
   std::uint16_t port() const { return port_; }
 
-  // Takes one connection that waits, without waiting. False when none waits.
-  bool Accept(TcpConnection* connection);
+  enum class Accepted { kOne, kNoneWaiting, kFailed };
+  // Takes one connection that waits, without waiting. On kFailed (out of
+  // descriptors, say) the reason is in `error`.
+  Accepted Accept(TcpConnection* connection, std::string* error);
 
   enum class Woken { kReady, kTimedOut, kInterrupted, kFailed };
   static constexpr unsigned kNoLimit = ~0u;
-  // Waits until a connection waits to be accepted (only if `acceptsToo`), one of
-  // `watched` has bytes or has ended, the interrupt fires (it wins when both
+  // Waits until a connection waits to be accepted (only if `acceptsToo`), one
+  // of `watched` has bytes or has ended, the interrupt fires (it wins when both
   // happen), or `timeoutMs` pass. kReady may come without anything to take;
-  // the caller then tries again. Connections accepted from this listener and not
-  // watched may wake it as well.
+  // the caller then tries again. Connections accepted from this listener and
+  // not watched may wake it as well.
   Woken Wait(bool acceptsToo, const std::vector<TcpConnection*>& watched,
              const Interrupt& interrupt, unsigned timeoutMs);
   void Close();

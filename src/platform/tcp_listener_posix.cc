@@ -1,7 +1,5 @@
-// The serving side of TCP on POSIX: non-blocking sockets, and poll() on them and on
-// the interrupt's pipe together.
-#include "platform/tcp_listener.h"
-
+// The serving side of TCP on POSIX: non-blocking sockets, and poll() on them
+// and on the interrupt's pipe together.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "platform/tcp_listener.h"
 
 namespace platform {
 namespace {
@@ -47,7 +47,7 @@ TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
 TcpConnection::Received TcpConnection::Receive(char* buffer, std::size_t capacity,
                                                std::size_t* got) {
   *got = 0;
-  if (handle_ == -1) return Received::kEnded;
+  if (handle_ == -1) return Received::kBroken;
   for (;;) {
     ssize_t n = recv(static_cast<int>(handle_), buffer, capacity, 0);
     if (n > 0) {
@@ -55,8 +55,9 @@ TcpConnection::Received TcpConnection::Receive(char* buffer, std::size_t capacit
       return Received::kData;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Received::kNothingYet;
-    return Received::kEnded;  // closed (0) or reset
+    if (n == 0) return Received::kClosed;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return Received::kNothingYet;
+    return Received::kBroken;
   }
 }
 
@@ -76,8 +77,8 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
     return false;
   }
   handle_ = fd;
-  // Our stand-in servers come and go on fixed ports too; a restart must not wait
-  // for the old connections' TIME_WAIT.
+  // Our stand-in servers come and go on fixed ports too; a restart must not
+  // wait for the old connections' TIME_WAIT.
   int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   if (receiveBuffer > 0) {
@@ -104,26 +105,34 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
   return false;
 }
 
-bool TcpListener::Accept(TcpConnection* connection) {
-  if (handle_ == -1) return false;
+TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {
+  if (handle_ == -1) {
+    *error = "not listening";
+    return Accepted::kFailed;
+  }
   for (;;) {
     int fd = accept(static_cast<int>(handle_), nullptr, nullptr);
     if (fd < 0 && errno == EINTR) continue;
-    if (fd < 0) return false;
-    if (!MakeNonBlocking(fd)) {
-      close(fd);
-      return false;
+    // A connection that was reset while it waited is simply gone.
+    if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED)) {
+      return Accepted::kNoneWaiting;
+    }
+    if (fd < 0 || !MakeNonBlocking(fd)) {
+      *error = Failed("accept");
+      if (fd >= 0) close(fd);
+      return Accepted::kFailed;
     }
     connection->Close();
     connection->handle_ = fd;
-    return true;
+    return Accepted::kOne;
   }
 }
 
 TcpListener::Woken TcpListener::Wait(bool acceptsToo,
                                      const std::vector<TcpConnection*>& watched,
                                      const Interrupt& interrupt, unsigned timeoutMs) {
-  // The interrupt first, then the listener (or a slot poll ignores), then the rest.
+  // The interrupt first, then the listener (or a slot poll ignores), then the
+  // rest.
   std::vector<pollfd> fds;
   fds.reserve(watched.size() + 2);
   fds.push_back({static_cast<int>(interrupt.SystemHandle()), POLLIN, 0});
@@ -136,8 +145,8 @@ TcpListener::Woken TcpListener::Wait(bool acceptsToo,
   for (;;) {
     int limit = -1;
     if (timeoutMs != kNoLimit) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                        Clock::now());
+      auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       limit = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
     int n = poll(fds.data(), fds.size(), limit);

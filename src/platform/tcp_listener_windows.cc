@@ -1,16 +1,16 @@
 // The serving side of TCP on Windows: Windows Sockets 2.
 //
-// The listener reports accepts, arrivals and closes to one event (WSAEventSelect,
-// which also makes it non-blocking), and every connection it accepts inherits both
-// the event and the non-blocking mode; Wait sleeps on that event and the
-// interrupt's together. The event is reset before the caller takes what is there,
-// and each accept or recv re-arms its socket's report, so nothing that arrives
-// afterwards goes unnoticed.
-#include "platform/tcp_listener.h"
-
+// The listener reports accepts, arrivals and closes to one event
+// (WSAEventSelect, which also makes it non-blocking), and every connection it
+// accepts inherits both the event and the non-blocking mode; Wait sleeps on
+// that event and the interrupt's together. The event is reset before the caller
+// takes what is there, and each accept or recv re-arms its socket's report, so
+// nothing that arrives afterwards goes unnoticed.
 #include <winsock2.h>
 
 #include <climits>
+
+#include "platform/tcp_listener.h"
 
 namespace platform {
 namespace {
@@ -41,19 +41,17 @@ TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
 TcpConnection::Received TcpConnection::Receive(char* buffer, std::size_t capacity,
                                                std::size_t* got) {
   *got = 0;
-  if (handle_ == -1) return Received::kEnded;
-  const int chunk = capacity > static_cast<std::size_t>(INT_MAX)
-                        ? INT_MAX
-                        : static_cast<int>(capacity);
+  if (handle_ == -1) return Received::kBroken;
+  const int chunk =
+      capacity > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
   const int n = recv(AsSocket(handle_), buffer, chunk, 0);
   if (n > 0) {
     *got = static_cast<std::size_t>(n);
     return Received::kData;
   }
-  if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-    return Received::kNothingYet;
-  }
-  return Received::kEnded;  // closed (0) or reset
+  if (n == 0) return Received::kClosed;
+  if (WSAGetLastError() == WSAEWOULDBLOCK) return Received::kNothingYet;
+  return Received::kBroken;
 }
 
 void TcpConnection::Close() {
@@ -102,13 +100,22 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
   return false;
 }
 
-bool TcpListener::Accept(TcpConnection* connection) {
-  if (handle_ == -1) return false;
+TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {
+  if (handle_ == -1) {
+    *error = "not listening";
+    return Accepted::kFailed;
+  }
   SOCKET s = accept(AsSocket(handle_), nullptr, nullptr);
-  if (s == INVALID_SOCKET) return false;
+  if (s == INVALID_SOCKET) {
+    const int code = WSAGetLastError();
+    // A connection that was reset while it waited is simply gone.
+    if (code == WSAEWOULDBLOCK || code == WSAECONNRESET) return Accepted::kNoneWaiting;
+    *error = Failed("accept");
+    return Accepted::kFailed;
+  }
   connection->Close();
   connection->handle_ = static_cast<std::intptr_t>(s);
-  return true;
+  return Accepted::kOne;
 }
 
 TcpListener::Woken TcpListener::Wait(bool acceptsToo,
@@ -122,8 +129,8 @@ TcpListener::Woken TcpListener::Wait(bool acceptsToo,
   WSAEVENT events[2] = {reinterpret_cast<HANDLE>(interrupt.SystemHandle()), readiness_};
   const DWORD first = interrupt.SystemHandle() != -1 ? 0 : 1;
   const DWORD limit = timeoutMs == kNoLimit ? WSA_INFINITE : timeoutMs;
-  const DWORD result = WSAWaitForMultipleEvents(2 - first, events + first, FALSE, limit,
-                                                FALSE);
+  const DWORD result =
+      WSAWaitForMultipleEvents(2 - first, events + first, FALSE, limit, FALSE);
   if (result == WSA_WAIT_TIMEOUT) return Woken::kTimedOut;
   if (result == WSA_WAIT_FAILED) return Woken::kFailed;
   if (first == 0 && result == WSA_WAIT_EVENT_0) return Woken::kInterrupted;

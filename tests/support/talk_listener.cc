@@ -1,6 +1,6 @@
 // A stand-in speech server on 127.0.0.1, on the platform layer's listener. One
-// background thread waits on the listener, the open connections and an interrupt
-// that the destructor triggers.
+// background thread waits on the listener, the open connections and an
+// interrupt that the destructor triggers.
 #include "support/talk_listener.h"
 
 #include <chrono>
@@ -21,8 +21,9 @@ using platform::TcpListener;
 
 platform::Ipv4Address Loopback() { return platform::ParseIpv4Address("127.0.0.1"); }
 
-// How long a loopback connect may take before it counts as blocked by a full accept
-// queue. Loopback handshakes take microseconds; this is generous for a loaded host.
+// How long a loopback connect may take before it counts as blocked by a full
+// accept queue. Loopback handshakes take microseconds; this is generous for a
+// loaded host.
 constexpr auto kConnectSettle = std::chrono::milliseconds(500);
 constexpr int kMaxQueueFillers = 64;
 // Accepted connections of kAcceptNeverRead get a small receive window so that a
@@ -82,14 +83,14 @@ struct TalkListener::Impl {
   std::thread thread;
   // Used by the thread only once it runs.
   std::vector<Open> open;
-  std::vector<TcpConnection> held;                         // kAcceptNeverRead
+  std::vector<TcpConnection> held;                            // kAcceptNeverRead
   std::vector<std::unique_ptr<platform::TcpClient>> fillers;  // kNeverAccept
   char buffer[65536];
 
   std::mutex mutex;
   std::condition_variable changed;
-  // Guarded by `mutex`. Waiters say what they wait for (0: nobody), so that only
-  // the connection that reaches it wakes them.
+  // Guarded by `mutex`. Waiters say what they wait for (0: nobody), so that
+  // only the connection that reaches it wakes them.
   std::vector<Record> records;  // every connection of kRecord, in accept order
   std::size_t accepted = 0;
   std::size_t ended = 0;
@@ -107,7 +108,8 @@ void TalkListener::Impl::NotifyReached() {
 
 void TalkListener::Impl::AcceptAll() {
   TcpConnection connection;
-  while (listener.Accept(&connection)) {
+  std::string error;
+  while (listener.Accept(&connection, &error) == TcpListener::Accepted::kOne) {
     std::lock_guard<std::mutex> lock(mutex);
     switch (mode) {
       case Mode::kRecord:
@@ -167,8 +169,9 @@ void TalkListener::Impl::Run() {
 }
 
 void TalkListener::Impl::FillAcceptQueue() {
-  // With a backlog of 0 the queue takes one or a few connections; once it is full
-  // the system drops further handshakes (or refuses them), and their connect waits.
+  // With a backlog of 0 the queue takes one or a few connections; once it is
+  // full the system drops further handshakes (or refuses them), and their
+  // connect waits.
   for (int i = 0; i < kMaxQueueFillers; ++i) {
     auto client = std::make_unique<platform::TcpClient>();
     if (!client->Open()) throw std::runtime_error("socket failed");

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/network.h"
-#include "talk_listener/os_support.h"
+#include "talk_listener/speaker.h"
 #include "talk_listener/packet_decoder.h"
 #include "talk_listener/talk_listener.h"
 

@@ -8,10 +8,18 @@
 #include <system_error>
 #include <thread>
 
-#include "talk_listener/os_support.h"
+#include "platform/network.h"
+#include "platform/tcp_listener.h"
+#include "talk_listener/speaker.h"
 
 namespace tools::talk_listener {
 namespace {
+
+using platform::TcpConnection;
+using platform::TcpListener;
+
+// How often the serving loop looks at the stop flag while no one connects.
+constexpr unsigned kStopCheckMs = 200;
 
 constexpr char kUsage[] =
     "usage: talk-listener [OPTIONS]\n"
@@ -87,6 +95,66 @@ bool ReadWhole(const std::string& text, long low, long high, long* value) {
 
 std::string Clamped(long value, long low, long high) {
   return std::to_string(value < low ? low : value > high ? high : value);
+}
+
+enum class ReadEnd {
+  kClosed,   // the peer closed the connection
+  kQuiet,    // nothing arrived for the quiet time
+  kTooMuch,  // the byte limit was reached; the rest was not read
+  kFailed,   // the connection broke
+};
+
+// Reads `connection` until the peer closes, `quietMs` pass without a byte, or
+// `maxBytes` have arrived; appends what came to `bytes`.
+ReadEnd ReadAll(TcpListener& listener, TcpConnection& connection, std::size_t maxBytes,
+                unsigned quietMs, std::string* bytes) {
+  const platform::Interrupt never;
+  char buffer[4096];
+  std::size_t received = 0;
+  for (;;) {
+    if (received >= maxBytes) return ReadEnd::kTooMuch;
+    const std::size_t room = maxBytes - received;
+    std::size_t got = 0;
+    switch (connection.Receive(buffer, room < sizeof buffer ? room : sizeof buffer, &got)) {
+      case TcpConnection::Received::kData:
+        bytes->append(buffer, got);
+        received += got;
+        continue;
+      case TcpConnection::Received::kClosed:
+        return ReadEnd::kClosed;
+      case TcpConnection::Received::kBroken:
+        return ReadEnd::kFailed;
+      case TcpConnection::Received::kNothingYet:
+        break;
+    }
+    switch (listener.Wait(false, {&connection}, never, quietMs)) {
+      case TcpListener::Woken::kTimedOut:
+        return ReadEnd::kQuiet;
+      case TcpListener::Woken::kReady:
+        continue;
+      case TcpListener::Woken::kInterrupted:
+      case TcpListener::Woken::kFailed:
+        return ReadEnd::kFailed;
+    }
+  }
+}
+
+// Binds `host` (dotted IPv4 or a name that resolves to IPv4) and `port`.
+bool Listen(TcpListener& listener, const std::string& host, std::uint16_t port,
+            std::string* error) {
+  const platform::Interrupt never;
+  platform::Ipv4Address address = platform::ParseIpv4Address(host.c_str());
+  if (address == platform::kNoAddress &&
+      !platform::ResolveIpv4Address(host.c_str(), never, &address)) {
+    *error = "can't resolve '" + host + "' to an IPv4 address";
+    return false;
+  }
+  std::string reason;
+  if (!listener.Listen(address, port, 16, 0, &reason)) {
+    *error = "can't bind " + host + ":" + std::to_string(port) + ": " + reason;
+    return false;
+  }
+  return true;
 }
 
 std::string CutShortReason(ReadEnd end, unsigned quietMs) {
@@ -246,14 +314,17 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
       return kExitSpeakTo;
     }
   }
-  if (!StartSockets(&error)) {
-    err << kName << error << "\n";
+  if (!platform::StartNetwork()) {
+    err << kName << "the network library did not start\n";
+    platform::StopNetwork();
     return kExitListen;
   }
+  IgnoreBrokenPipes();
   int exitCode = kExitSuccess;
   {
-    ListenSocket listener;
-    if (!listener.Listen(options.host, options.port, &error)) {
+    TcpListener listener;
+    const platform::Interrupt never;
+    if (!Listen(listener, options.host, options.port, &error)) {
       err << kName << error << "\n";
       exitCode = kExitListen;
     } else {
@@ -263,17 +334,21 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
       long shown = 0;
       while (options.count == 0 || shown < options.count) {
         if (stop != nullptr && stop->load()) break;
-        Connection connection;
-        ListenSocket::AcceptResult accepted = listener.Accept(200, &connection, &error);
-        if (accepted == ListenSocket::AcceptResult::kTimedOut) continue;
-        if (accepted == ListenSocket::AcceptResult::kFailed) {
+        TcpConnection connection;
+        const TcpListener::Accepted accepted = listener.Accept(&connection, &error);
+        if (accepted == TcpListener::Accepted::kNoneWaiting) {
+          listener.Wait(true, {}, never, kStopCheckMs);
+          continue;
+        }
+        if (accepted == TcpListener::Accepted::kFailed) {
           err << kName << error << std::endl;
           // A failure such as running out of descriptors would repeat at once.
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
           continue;
         }
         std::string bytes;
-        ReadEnd end = connection.ReadAll(kMaxConnectionBytes, options.quietMs, &bytes);
+        ReadEnd end =
+            ReadAll(listener, connection, kMaxConnectionBytes, options.quietMs, &bytes);
         Decoded decoded = DecodeConnection(bytes);
         decoded.cutShort = CutShortReason(end, options.quietMs);
         out << (options.json ? FormatJson(decoded) : FormatPlain(decoded)) << std::endl;
@@ -299,7 +374,7 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
       }
     }
   }
-  StopSockets();
+  platform::StopNetwork();
   return exitCode;
 }
 
