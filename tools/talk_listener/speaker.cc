@@ -1,12 +1,11 @@
 #include "talk_listener/speaker.h"
 
 #if !defined(_WIN32)
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #endif
 
 namespace tools::talk_listener {
@@ -27,10 +26,13 @@ bool SpeakerAvailable() {
     std::size_t end = directories.find(':', start);
     std::string directory = directories.substr(start, end - start);
     if (directory.empty()) directory = ".";
-    std::string file = directory + "/espeak-ng";
-    struct stat info;
-    if (stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(file.c_str(), X_OK) == 0) {
+    namespace fs = std::filesystem;
+    std::error_code failure;
+    const fs::file_status status = fs::status(directory + "/espeak-ng", failure);
+    const fs::perms runnable = fs::perms::owner_exec | fs::perms::group_exec |
+                               fs::perms::others_exec;
+    if (!failure && fs::is_regular_file(status) &&
+        (status.permissions() & runnable) != fs::perms::none) {
       return true;
     }
     if (end == std::string::npos) return false;
