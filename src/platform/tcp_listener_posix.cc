@@ -29,21 +29,6 @@ std::string Failed(const char* step) {
 
 }  // namespace
 
-TcpConnection::~TcpConnection() { Close(); }
-
-TcpConnection::TcpConnection(TcpConnection&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = -1;
-}
-
-TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 TcpConnection::Received TcpConnection::Receive(char* buffer, std::size_t capacity,
                                                std::size_t* got) {
   *got = 0;
@@ -65,8 +50,6 @@ void TcpConnection::Close() {
   if (handle_ != -1) close(static_cast<int>(handle_));
   handle_ = -1;
 }
-
-TcpListener::~TcpListener() { Close(); }
 
 bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
                          int receiveBuffer, std::string* error) {
@@ -106,10 +89,6 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
 }
 
 TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {
-  if (handle_ == -1) {
-    *error = "not listening";
-    return Accepted::kFailed;
-  }
   for (;;) {
     int fd = accept(static_cast<int>(handle_), nullptr, nullptr);
     if (fd < 0 && errno == EINTR) continue;

@@ -23,21 +23,6 @@ std::string Failed(const char* step) {
 
 }  // namespace
 
-TcpConnection::~TcpConnection() { Close(); }
-
-TcpConnection::TcpConnection(TcpConnection&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = -1;
-}
-
-TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 TcpConnection::Received TcpConnection::Receive(char* buffer, std::size_t capacity,
                                                std::size_t* got) {
   *got = 0;
@@ -58,8 +43,6 @@ void TcpConnection::Close() {
   if (handle_ != -1) closesocket(AsSocket(handle_));
   handle_ = -1;
 }
-
-TcpListener::~TcpListener() { Close(); }
 
 bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
                          int receiveBuffer, std::string* error) {
@@ -101,10 +84,6 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
 }
 
 TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {
-  if (handle_ == -1) {
-    *error = "not listening";
-    return Accepted::kFailed;
-  }
   SOCKET s = accept(AsSocket(handle_), nullptr, nullptr);
   if (s == INVALID_SOCKET) {
     const int code = WSAGetLastError();
