@@ -30,8 +30,6 @@ class TcpConnection {
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
 
-  bool IsOpen() const { return handle_ != -1; }
-
   enum class Received {
     kData,        // `*got` bytes (at least one) were taken
     kNothingYet,  // the connection is open and nothing has arrived
