@@ -1,6 +1,7 @@
 #include "support/module_loader.h"
 
 #include "platform/host_memory.h"
+#include "platform/process.h"
 
 #include <chrono>
 #include <cstring>
@@ -9,10 +10,8 @@
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <windows.h>
-#include <tlhelp32.h>
 #else
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -113,30 +112,7 @@ std::size_t ThreadCount() {
     return true;
   }();
   static_cast<void>(helpersStarted);
-#if defined(_WIN32)
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  std::size_t count = 0;
-  THREADENTRY32 entry;
-  entry.dwSize = sizeof(entry);
-  const DWORD process = GetCurrentProcessId();
-  for (BOOL more = Thread32First(snapshot, &entry); more;
-       more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID == process) ++count;
-    entry.dwSize = sizeof(entry);
-  }
-  CloseHandle(snapshot);
-  return count;
-#else
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return 0;
-  std::size_t count = 0;
-  while (const dirent* entry = readdir(tasks)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  closedir(tasks);
-  return count;
-#endif
+  return platform::ThreadCount();
 }
 
 LoadedModule::LoadedModule(const std::string& file) {
