@@ -9,7 +9,6 @@
 
 #if defined(_WIN32)
 #include <winsock2.h>
-#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
