@@ -7,6 +7,7 @@
 
 #include "harness.h"
 #include "platform/network.h"
+#include "platform/process.h"
 #include "speech/talk_delivery.h"
 #include "speech/talk_entry.h"
 #include "support/talk_listener.h"
@@ -184,11 +185,25 @@ class BlockingDelivery : public Sampler {
 // What a command-line client started per utterance would cost at the least.
 class ProcessStart : public Sampler {
  public:
+  ProcessStart() { Require(!program_.empty(), "no program path"); }
+
   double Sample() override {
     const Clock::time_point start = Clock::now();
-    StartSmallProcess();
+    Require(platform::RunToEnd(program_, arguments_), "cannot start " + program_);
     return NanosecondsBetween(start, Clock::now());
   }
+
+ private:
+#if defined(_WIN32)
+  // This very program with --noop, which ends at once: the system has no smaller
+  // program that is sure to be there.
+  const std::string program_ = platform::ThisProgramPath();
+  const std::vector<std::string> arguments_{"--noop"};
+#else
+  // The smallest program every system has: it starts, does nothing and ends.
+  const std::string program_ = "/bin/true";
+  const std::vector<std::string> arguments_;
+#endif
 };
 
 std::string ArgumentsRequest(std::size_t count) {
@@ -344,11 +359,11 @@ QueueMemory MeasureQueueMemory(std::size_t entries, std::size_t textBytes) {
   HoldUpWorker(module, blocker);
   const std::string request = AddQueueRequest("UTF-8", TextOfBytes(textBytes), blocker.port());
 
-  const std::size_t heapBefore = HeapBytesInUse();
-  memory.residentBeforeBytes = ResidentBytes();
+  const std::size_t heapBefore = platform::HeapBytesInUse();
+  memory.residentBeforeBytes = platform::ResidentBytes();
   for (std::size_t i = 0; i < entries; ++i) module.Expect(request, 200);
-  const std::size_t heapFull = HeapBytesInUse();
-  memory.residentFullBytes = ResidentBytes();
+  const std::size_t heapFull = platform::HeapBytesInUse();
+  memory.residentFullBytes = platform::ResidentBytes();
 
   Require(module.QueueLength() == static_cast<long>(entries), "the queue is not full");
   module.Expect(request, 500);

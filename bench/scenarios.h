@@ -114,14 +114,6 @@ constexpr std::size_t kMemoryTextBytes = 100;
 // Entries of the throughput benchmark.
 constexpr std::size_t kThroughputEntries = 5000;
 
-// Platform facilities of the baselines and the memory figures.
-// Starts one small program and waits for it to end; throws when it cannot.
-void StartSmallProcess();
-// Bytes the C library's allocator hands out at the moment; 0 when unknown.
-std::size_t HeapBytesInUse();
-// The process's resident size in bytes; 0 when unknown.
-std::size_t ResidentBytes();
-
 }  // namespace bench
 
 #endif  // TOVARO_BENCH_SCENARIOS_H_

@@ -1,17 +1,11 @@
 #include "support/module_loader.h"
 
 #include "platform/host_memory.h"
+#include "platform/process.h"
 
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <tlhelp32.h>
-#else
-#include <dirent.h>
-#endif
 
 namespace test_support {
 
@@ -24,30 +18,7 @@ std::size_t ThreadCount() {
     return true;
   }();
   static_cast<void>(helpersStarted);
-#if defined(_WIN32)
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  std::size_t count = 0;
-  THREADENTRY32 entry;
-  entry.dwSize = sizeof(entry);
-  const DWORD process = GetCurrentProcessId();
-  for (BOOL more = Thread32First(snapshot, &entry); more;
-       more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID == process) ++count;
-    entry.dwSize = sizeof(entry);
-  }
-  CloseHandle(snapshot);
-  return count;
-#else
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return 0;
-  std::size_t count = 0;
-  while (const dirent* entry = readdir(tasks)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  closedir(tasks);
-  return count;
-#endif
+  return platform::ThreadCount();
 }
 
 LoadedModule::LoadedModule(const std::string& file) {
