@@ -8,16 +8,10 @@
 
 #include "saori/saori_request.h"
 #include "saori/saori_response.h"
+#include "saori/test_plugin.h"
 
 namespace saori {
 namespace {
-
-class TestPlugin : public CSAORI {
- public:
-  void Execute(CSAORIRequest&, CSAORIResponse&) override {}
-  bool OnUnload() override { return true; }
-  bool OnLoad() override { return true; }
-};
 
 using WordGetter = const WideString& (CSAORIBase::*)() const;
 

@@ -7,16 +7,10 @@
 
 #include "saori/saori_base.h"
 #include "saori/saori_response.h"
+#include "saori/test_plugin.h"
 
 namespace saori {
 namespace {
-
-class TestPlugin : public CSAORI {
- public:
-  void Execute(CSAORIRequest&, CSAORIResponse&) override {}
-  bool OnUnload() override { return true; }
-  bool OnLoad() override { return true; }
-};
 
 // A plug-in of another protocol, to show that the parser takes its words from the
 // owner.
@@ -176,6 +170,15 @@ TEST(ParseTest, ArgumentIndexAboveTheCapIsDropped) {
   EXPECT_TRUE(request.options.empty());
 }
 
+// What an earlier request left in the record, so that a test sees whether parsing
+// kept it or replaced it; more arguments than the new text holds, so stale ones show.
+void FillWithOldValues(CSAORIRequest& request) {
+  request.command = u"OLD";
+  request.id = u"7";
+  request.arguments = {u"a", u"b", u"c"};
+  request.options[u"Old"] = u"1";
+}
+
 TEST(ParseTest, TextWithoutTheMarkerOnItsFirstLineLeavesTheRecordAlone) {
   const char* const texts[] = {
       "",
@@ -190,14 +193,11 @@ TEST(ParseTest, TextWithoutTheMarkerOnItsFirstLineLeavesTheRecordAlone) {
   for (const char* text : texts) {
     SCOPED_TRACE(text);
     CSAORIRequest request(&plugin, platform::kCodePageShiftJis);
-    request.command = u"OLD";
-    request.id = u"7";
-    request.arguments = {u"kept"};
-    request.options[u"Old"] = u"1";
+    FillWithOldValues(request);
     EXPECT_FALSE(request.Parse(Wide(text)));
     EXPECT_EQ(request.command, u"OLD");
     EXPECT_EQ(request.id, u"7");
-    EXPECT_EQ(request.arguments, std::vector<WideString>{u"kept"});
+    EXPECT_EQ(request.arguments, (std::vector<WideString>{u"a", u"b", u"c"}));
     EXPECT_EQ(request.options, (OptionsMap{{u"Old", u"1"}}));
   }
 }
@@ -205,10 +205,7 @@ TEST(ParseTest, TextWithoutTheMarkerOnItsFirstLineLeavesTheRecordAlone) {
 TEST(ParseTest, SuccessReplacesEverythingTheRecordHeld) {
   TestPlugin plugin;
   CSAORIRequest request(&plugin, platform::kCodePageUtf8);
-  request.command = u"OLD";
-  request.id = u"7";
-  request.arguments = {u"a", u"b", u"c"};
-  request.options[u"Old"] = u"1";
+  FillWithOldValues(request);
   ASSERT_TRUE(request.Parse(u"NOTIFY SAORI/1.0\r\nArgument0: n\r\nNew: 2\r\n"));
   EXPECT_EQ(request.command, u"NOTIFY");
   EXPECT_EQ(request.id, u"");

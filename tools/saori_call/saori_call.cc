@@ -7,6 +7,7 @@
 #include <iterator>
 #include <thread>
 
+#include "common/option_reader.h"
 #include "saori_call/answer_reader.h"
 #include "module/saori_exports.h"
 #include "platform/host_memory.h"
@@ -230,32 +231,18 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
   options->charset = FindCharset("UTF-8");
   std::size_t i = 0;
   for (; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    if (name == "--") {
+    if (arguments[i] == "--") {
       ++i;
       break;
     }
-    if (name.size() < 2 || name.compare(0, 2, "--") != 0) break;
-    std::string value;
-    bool hasValue = false;
-    std::size_t equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-      hasValue = true;
-    }
-    bool takesValue = name == "--charset" || name == "--raw" || name == "--repeat" ||
-                      name == "--wait";
-    if (takesValue && !hasValue) {
-      if (i + 1 >= arguments.size()) {
-        *error = name + " needs a value";
-        return false;
-      }
-      value = arguments[++i];
-    } else if (!takesValue && hasValue) {
-      *error = name + " takes no value";
+    if (arguments[i].compare(0, 2, "--") != 0) break;
+    Option option;
+    if (!ReadOption(arguments, &i, {"--charset", "--raw", "--repeat", "--wait"}, &option,
+                    error)) {
       return false;
     }
+    const std::string& name = option.name;
+    const std::string& value = option.value;
     if (name == "--charset") {
       options->charset = FindCharset(value);
       if (options->charset == nullptr) {

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/option_reader.h"
 #include "platform/network.h"
 #include "platform/tcp_listener.h"
 #include "talk_listener/speaker.h"
@@ -181,27 +182,14 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
                   std::string* error) {
   *options = Options();
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    std::string value;
-    bool hasValue = false;
-    std::size_t equals = name.find('=');
-    if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-      hasValue = true;
-    }
-    bool takesValue = name == "--host" || name == "--port" || name == "--count" ||
-                      name == "--quiet" || name == "--voice" || name == "--speak-to";
-    if (takesValue && !hasValue) {
-      if (i + 1 >= arguments.size()) {
-        *error = name + " needs a value";
-        return false;
-      }
-      value = arguments[++i];
-    } else if (!takesValue && hasValue) {
-      *error = name + " takes no value";
+    Option option;
+    if (!ReadOption(arguments, &i,
+                    {"--host", "--port", "--count", "--quiet", "--voice", "--speak-to"},
+                    &option, error)) {
       return false;
     }
+    const std::string& name = option.name;
+    const std::string& value = option.value;
     long number = 0;
     if (name == "--host") {
       if (value.empty()) {
