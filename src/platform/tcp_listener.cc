@@ -21,4 +21,12 @@ TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept {
 
 TcpListener::~TcpListener() { Close(); }
 
+bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
+                         int receiveBuffer, std::string* error) {
+  Close();
+  if (Open(address, port, backlog, receiveBuffer, error)) return true;
+  Close();
+  return false;
+}
+
 }  // namespace platform

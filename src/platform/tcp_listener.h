@@ -81,6 +81,11 @@ class TcpListener {
   void Close();
 
  private:
+  // The system's steps of Listen. False, with the reason in `error`, at the first
+  // that fails; Listen then closes what was opened.
+  bool Open(Ipv4Address address, std::uint16_t port, int backlog, int receiveBuffer,
+            std::string* error);
+
   std::intptr_t handle_ = -1;
   void* readiness_ = nullptr;  // Windows: the event its sockets report to
   std::uint16_t port_ = 0;

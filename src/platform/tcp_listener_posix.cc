@@ -51,10 +51,9 @@ void TcpConnection::Close() {
   handle_ = -1;
 }
 
-bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
-                         int receiveBuffer, std::string* error) {
-  Close();
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+bool TcpListener::Open(Ipv4Address address, std::uint16_t port, int backlog,
+                       int receiveBuffer, std::string* error) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) {
     *error = Failed("socket");
     return false;
@@ -72,20 +71,22 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
   local.sin_port = htons(port);
   local.sin_addr.s_addr = address;
   socklen_t length = sizeof local;
+  const char* failed = nullptr;
   if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    *error = Failed("bind");
+    failed = "bind";
   } else if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    *error = Failed("getsockname");
+    failed = "getsockname";
   } else if (listen(fd, backlog == kLongestBacklog ? SOMAXCONN : backlog) != 0) {
-    *error = Failed("listen");
+    failed = "listen";
   } else if (!MakeNonBlocking(fd)) {
-    *error = Failed("fcntl");
-  } else {
-    port_ = ntohs(local.sin_port);
-    return true;
+    failed = "fcntl";
   }
-  Close();
-  return false;
+  if (failed != nullptr) {
+    *error = Failed(failed);
+    return false;
+  }
+  port_ = ntohs(local.sin_port);
+  return true;
 }
 
 TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {

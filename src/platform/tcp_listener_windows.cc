@@ -44,10 +44,15 @@ void TcpConnection::Close() {
   handle_ = -1;
 }
 
-bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
-                         int receiveBuffer, std::string* error) {
-  Close();
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+bool TcpListener::Open(Ipv4Address address, std::uint16_t port, int backlog,
+                       int receiveBuffer, std::string* error) {
+  WSAEVENT readiness = WSACreateEvent();
+  if (readiness == WSA_INVALID_EVENT) {
+    *error = Failed("WSACreateEvent");
+    return false;
+  }
+  readiness_ = readiness;
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) {
     *error = Failed("socket");
     return false;
@@ -63,24 +68,23 @@ bool TcpListener::Listen(Ipv4Address address, std::uint16_t port, int backlog,
   local.sin_port = htons(port);
   local.sin_addr.s_addr = address;
   int length = sizeof local;
-  WSAEVENT readiness = WSACreateEvent();
-  if (readiness != WSA_INVALID_EVENT) readiness_ = readiness;
+  const char* failed = nullptr;
   if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    *error = Failed("bind");
+    failed = "bind";
   } else if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    *error = Failed("getsockname");
+    failed = "getsockname";
   } else if (listen(s, backlog == kLongestBacklog ? SOMAXCONN : backlog) != 0) {
-    *error = Failed("listen");
-  } else if (readiness_ == nullptr) {
-    *error = Failed("WSACreateEvent");
+    failed = "listen";
   } else if (WSAEventSelect(s, readiness_, FD_ACCEPT | FD_READ | FD_CLOSE) != 0) {
-    *error = Failed("WSAEventSelect");
-  } else {
-    port_ = ntohs(local.sin_port);
-    return true;
+    // Also makes the socket, and every connection it accepts, non-blocking.
+    failed = "WSAEventSelect";
   }
-  Close();
-  return false;
+  if (failed != nullptr) {
+    *error = Failed(failed);
+    return false;
+  }
+  port_ = ntohs(local.sin_port);
+  return true;
 }
 
 TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string* error) {
