@@ -73,9 +73,8 @@ class TcpListener {
   static constexpr unsigned kNoLimit = ~0u;
   // Waits until a connection waits to be accepted (only if `acceptsToo`), one
   // of `watched` has bytes or has ended, the interrupt fires (it wins when both
-  // happen), or `timeoutMs` pass. kReady may come without anything to take;
-  // the caller then tries again. Connections accepted from this listener and
-  // not watched may wake it as well.
+  // happen; Windows sees it within a few milliseconds), or `timeoutMs` pass.
+  // kReady may come without anything to take; the caller then tries again.
   Woken Wait(bool acceptsToo, const std::vector<TcpConnection*>& watched,
              const Interrupt& interrupt, unsigned timeoutMs);
   void Close();
@@ -87,7 +86,6 @@ class TcpListener {
             std::string* error);
 
   std::intptr_t handle_ = -1;
-  void* readiness_ = nullptr;  // Windows: the event its sockets report to
   std::uint16_t port_ = 0;
 };
 

@@ -1,13 +1,19 @@
-// The serving side of TCP on Windows: Windows Sockets 2.
+// The serving side of TCP on Windows: Windows Sockets 2, non-blocking sockets and
+// select().
 //
-// The listener reports accepts, arrivals and closes to one event
-// (WSAEventSelect, which also makes it non-blocking), and every connection it
-// accepts inherits both the event and the non-blocking mode; Wait sleeps on
-// that event and the interrupt's together. The event is reset before the caller
-// takes what is there, and each accept or recv re-arms its socket's report, so
-// nothing that arrives afterwards goes unnoticed.
+// select() tells what is ready now, whatever happened before, so nothing that
+// arrived is missed; events that sockets report to (WSAEventSelect) are edge
+// signals, and under Wine some were lost when many connections came at once.
+// select() can't wait on the interrupt's event, so Wait looks at the interrupt
+// between short slices.
+//
+// Windows lets a program choose how many sockets select() takes; more than a
+// server of ours keeps open.
+#define FD_SETSIZE 1024
 #include <winsock2.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 
 #include "platform/tcp_listener.h"
@@ -16,6 +22,14 @@ namespace platform {
 namespace {
 
 SOCKET AsSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
+
+// How long Wait may miss the interrupt while it watches sockets.
+constexpr unsigned kSliceMs = 5;
+
+bool MakeNonBlocking(SOCKET s) {
+  u_long on = 1;
+  return ioctlsocket(s, FIONBIO, &on) == 0;
+}
 
 std::string Failed(const char* step) {
   return std::string(step) + " failed: error " + std::to_string(WSAGetLastError());
@@ -46,12 +60,6 @@ void TcpConnection::Close() {
 
 bool TcpListener::Open(Ipv4Address address, std::uint16_t port, int backlog,
                        int receiveBuffer, std::string* error) {
-  WSAEVENT readiness = WSACreateEvent();
-  if (readiness == WSA_INVALID_EVENT) {
-    *error = Failed("WSACreateEvent");
-    return false;
-  }
-  readiness_ = readiness;
   const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) {
     *error = Failed("socket");
@@ -75,9 +83,8 @@ bool TcpListener::Open(Ipv4Address address, std::uint16_t port, int backlog,
     failed = "getsockname";
   } else if (listen(s, backlog == kLongestBacklog ? SOMAXCONN : backlog) != 0) {
     failed = "listen";
-  } else if (WSAEventSelect(s, readiness_, FD_ACCEPT | FD_READ | FD_CLOSE) != 0) {
-    // Also makes the socket, and every connection it accepts, non-blocking.
-    failed = "WSAEventSelect";
+  } else if (!MakeNonBlocking(s)) {
+    failed = "ioctlsocket";
   }
   if (failed != nullptr) {
     *error = Failed(failed);
@@ -96,6 +103,11 @@ TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string
     *error = Failed("accept");
     return Accepted::kFailed;
   }
+  if (!MakeNonBlocking(s)) {
+    *error = Failed("ioctlsocket");
+    closesocket(s);
+    return Accepted::kFailed;
+  }
   connection->Close();
   connection->handle_ = static_cast<std::intptr_t>(s);
   return Accepted::kOne;
@@ -104,28 +116,45 @@ TcpListener::Accepted TcpListener::Accept(TcpConnection* connection, std::string
 TcpListener::Woken TcpListener::Wait(bool acceptsToo,
                                      const std::vector<TcpConnection*>& watched,
                                      const Interrupt& interrupt, unsigned timeoutMs) {
-  // Every socket of ours reports to the one event, so which ones to watch only
-  // matters to the caller's next steps.
-  static_cast<void>(acceptsToo);
-  static_cast<void>(watched);
-  if (readiness_ == nullptr) return Woken::kFailed;
-  WSAEVENT events[2] = {reinterpret_cast<HANDLE>(interrupt.SystemHandle()), readiness_};
-  const DWORD first = interrupt.SystemHandle() != -1 ? 0 : 1;
-  const DWORD limit = timeoutMs == kNoLimit ? WSA_INFINITE : timeoutMs;
-  const DWORD result =
-      WSAWaitForMultipleEvents(2 - first, events + first, FALSE, limit, FALSE);
-  if (result == WSA_WAIT_TIMEOUT) return Woken::kTimedOut;
-  if (result == WSA_WAIT_FAILED) return Woken::kFailed;
-  if (first == 0 && result == WSA_WAIT_EVENT_0) return Woken::kInterrupted;
-  WSAResetEvent(readiness_);
-  return Woken::kReady;
+  const HANDLE interruptEvent = reinterpret_cast<HANDLE>(interrupt.SystemHandle());
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (interrupt.IsTriggered()) return Woken::kInterrupted;
+    unsigned slice = kSliceMs;
+    if (timeoutMs != kNoLimit) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return Woken::kTimedOut;
+      slice = std::min<unsigned>(slice, static_cast<unsigned>(left.count()));
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    if (acceptsToo) FD_SET(AsSocket(handle_), &readable);
+    // Connections beyond the set's room are still read by the caller's next pass.
+    for (const TcpConnection* c : watched) {
+      if (readable.fd_count < FD_SETSIZE) FD_SET(AsSocket(c->handle_), &readable);
+    }
+    if (readable.fd_count == 0) {
+      // Nothing to watch but the interrupt (select() refuses empty sets).
+      const DWORD limit = timeoutMs == kNoLimit ? INFINITE : slice;
+      if (interrupt.SystemHandle() != -1) {
+        WaitForSingleObject(interruptEvent, limit);
+      } else {
+        Sleep(slice);
+      }
+      continue;
+    }
+    timeval limit{0, static_cast<long>(slice) * 1000};
+    const int ready = select(0, &readable, nullptr, nullptr, &limit);
+    if (ready == SOCKET_ERROR) return Woken::kFailed;
+    if (ready > 0) return interrupt.IsTriggered() ? Woken::kInterrupted : Woken::kReady;
+  }
 }
 
 void TcpListener::Close() {
   if (handle_ != -1) closesocket(AsSocket(handle_));
   handle_ = -1;
-  if (readiness_ != nullptr) WSACloseEvent(readiness_);
-  readiness_ = nullptr;
   port_ = 0;
 }
 
