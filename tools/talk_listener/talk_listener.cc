@@ -106,10 +106,10 @@ enum class ReadEnd {
 };
 
 // Reads `connection` until the peer closes, `quietMs` pass without a byte, or
-// `maxBytes` have arrived; appends what came to `bytes`.
+// `maxBytes` have arrived; appends what came to `bytes`. `never` is an interrupt
+// nobody triggers: the waits here end by themselves.
 ReadEnd ReadAll(TcpListener& listener, TcpConnection& connection, std::size_t maxBytes,
-                unsigned quietMs, std::string* bytes) {
-  const platform::Interrupt never;
+                unsigned quietMs, const platform::Interrupt& never, std::string* bytes) {
   char buffer[4096];
   std::size_t received = 0;
   for (;;) {
@@ -142,8 +142,7 @@ ReadEnd ReadAll(TcpListener& listener, TcpConnection& connection, std::size_t ma
 
 // Binds `host` (dotted IPv4 or a name that resolves to IPv4) and `port`.
 bool Listen(TcpListener& listener, const std::string& host, std::uint16_t port,
-            std::string* error) {
-  const platform::Interrupt never;
+            const platform::Interrupt& never, std::string* error) {
   platform::Ipv4Address address = platform::ParseIpv4Address(host.c_str());
   if (address == platform::kNoAddress &&
       !platform::ResolveIpv4Address(host.c_str(), never, &address)) {
@@ -311,8 +310,9 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
   int exitCode = kExitSuccess;
   {
     TcpListener listener;
+    // Made once: on POSIX each interrupt is a pipe.
     const platform::Interrupt never;
-    if (!Listen(listener, options.host, options.port, &error)) {
+    if (!Listen(listener, options.host, options.port, never, &error)) {
       err << kName << error << "\n";
       exitCode = kExitListen;
     } else {
@@ -335,8 +335,8 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
           continue;
         }
         std::string bytes;
-        ReadEnd end =
-            ReadAll(listener, connection, kMaxConnectionBytes, options.quietMs, &bytes);
+        ReadEnd end = ReadAll(listener, connection, kMaxConnectionBytes, options.quietMs,
+                              never, &bytes);
         Decoded decoded = DecodeConnection(bytes);
         decoded.cutShort = CutShortReason(end, options.quietMs);
         out << (options.json ? FormatJson(decoded) : FormatPlain(decoded)) << std::endl;
