@@ -8,15 +8,14 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
 
 # Characters carry their modules inside every update they publish, so each user
 # downloads the DLL again and again: the module and the libraries it is made of are
-# built for size on Windows. -Os, and link-time optimisation across the libraries
-# (their objects also keep ordinary code, so the tests link them as usual); the
-# verbose terminate handler is left out (src/module/terminate_handler_windows.cc).
-# -ffile-prefix-map keeps the build machine's folders out of the binary and its
-# debug file, so that two builds in different folders give the same bytes.
+# built for size on Windows (-Os, each function and datum in a section of its own
+# so that the linker can drop what is unused); the verbose terminate handler is
+# left out (src/module/terminate_handler_windows.cc). -ffile-prefix-map keeps the
+# build machine's folders out of the binary and its debug file, so that two builds
+# in different folders give the same bytes.
 function(tovaro_shipped target)
   if(WIN32 AND NOT MSVC)
     target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections
-                           -flto -ffat-lto-objects
                            "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=")
   endif()
 endfunction()
