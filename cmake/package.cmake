@@ -39,8 +39,12 @@ set(CPACK_PACKAGE_NAME tovaro)
 set(CPACK_PACKAGE_VENDOR "tovaro contributors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME tovaro-${PROJECT_VERSION}-windows)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# The zip is written by cmake/zip_package.cmake, which makes the same bytes every
+# time; CPack stages the files and runs it.
+set(CPACK_GENERATOR External)
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/zip_package.cmake)
+set(CPACK_TOVARO_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
 set(CPACK_OUTPUT_FILE_PREFIX ${TOVARO_PACKAGE_OUTPUT})
 # Build folder, project, component, folder in the package.
