@@ -19,33 +19,28 @@ void CSAORIBase::OnAfterExecute(CSAORIRequest&, CSAORIResponse&) {}
 
 bool CSAORIBase::ExecuteInsecure(CSAORIRequest&, CSAORIResponse&) { return false; }
 
-// Each word is a function-local static: created on first use (the language makes
-// that thread-safe), one object for the life of the module, so callers may keep the
-// reference.
+// Each word is one object for the life of the module, made when the module is
+// loaded, so callers may keep the reference. Made then rather than on first use:
+// a function-local static would need the run-time's thread-safe guard, which
+// brings a condition variable and thread start-up code into the Windows DLL.
+namespace {
 
-const WideString& CSAORI::GetProtocolVersion() const {
-  static const WideString kProtocolVersion(u"SAORI/1.0");
-  return kProtocolVersion;
-}
+const WideString kProtocolVersion(u"SAORI/1.0");
+const WideString kFirstLineMarker(u" SAORI/");
+const WideString kArgumentPrefix(u"Argument");
+const WideString kValuePrefix(u"Value");
+const WideString kResultKey(u"Result");
 
-const WideString& CSAORI::GetFirstLineMarker() const {
-  static const WideString kFirstLineMarker(u" SAORI/");
-  return kFirstLineMarker;
-}
+}  // namespace
 
-const WideString& CSAORI::GetArgumentPrefix() const {
-  static const WideString kArgumentPrefix(u"Argument");
-  return kArgumentPrefix;
-}
+const WideString& CSAORI::GetProtocolVersion() const { return kProtocolVersion; }
 
-const WideString& CSAORI::GetValuePrefix() const {
-  static const WideString kValuePrefix(u"Value");
-  return kValuePrefix;
-}
+const WideString& CSAORI::GetFirstLineMarker() const { return kFirstLineMarker; }
 
-const WideString& CSAORI::GetResultKey() const {
-  static const WideString kResultKey(u"Result");
-  return kResultKey;
-}
+const WideString& CSAORI::GetArgumentPrefix() const { return kArgumentPrefix; }
+
+const WideString& CSAORI::GetValuePrefix() const { return kValuePrefix; }
+
+const WideString& CSAORI::GetResultKey() const { return kResultKey; }
 
 }  // namespace saori

@@ -13,6 +13,7 @@
 #include "platform/host_memory.h"
 #include "platform/loaded_module.h"
 #include "saori_call/charset_conversion.h"
+#include "tovaro_version.h"
 
 namespace tools::saori_call {
 namespace {
@@ -40,6 +41,7 @@ constexpr char kUsage[] =
     "                  under way).\n"
     "  --load          call load even when the module exports loadu\n"
     "  --help          show this text\n"
+    "  --version       show the version\n"
     "Exit status: 0 every answer was 2xx; 1 some answer had another status; 2 bad\n"
     "command line or input; 3 the module can't be opened or lacks an export; 4 an\n"
     "answer was missing or not SAORI/1.0.\n";
@@ -269,6 +271,9 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
     } else if (name == "--help") {
       options->help = true;
       return true;
+    } else if (name == "--version") {
+      options->version = true;
+      return true;
     } else {
       *error = "unknown option " + name;
       return false;
@@ -307,6 +312,10 @@ int RunSaoriCall(const std::vector<std::string>& arguments, std::istream& in,
   }
   if (options.help) {
     out << kUsage;
+    return kExitSuccess;
+  }
+  if (options.version) {
+    out << "saori-call " << tovaro::kVersion << "\n";
     return kExitSuccess;
   }
   const Charset& charset = *options.charset;

@@ -21,6 +21,7 @@ struct Options {
   bool forceLoad = false;      // --load: call load even when loadu exists
   double waitSeconds = 0;      // --wait; 0: unload at once
   bool help = false;
+  bool version = false;
   std::string module;
   std::vector<std::string> words;  // COMMAND and ARGs, UTF-8
 };

@@ -12,6 +12,7 @@
 #include "platform/network.h"
 #include "platform/tcp_listener.h"
 #include "talk_listener/speaker.h"
+#include "tovaro_version.h"
 
 namespace tools::talk_listener {
 namespace {
@@ -44,6 +45,7 @@ constexpr char kUsage[] =
     "  --quiet SECONDS  stop reading a connection that sends nothing for this long\n"
     "                   (default 5)\n"
     "  --help           show this text\n"
+    "  --version        show the version\n"
     "The address listened on is printed to standard error as\n"
     "'talk-listener: listening on HOST:PORT'.\n";
 
@@ -233,6 +235,9 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
     } else if (name == "--help") {
       options->help = true;
       return true;
+    } else if (name == "--version") {
+      options->version = true;
+      return true;
     } else {
       *error = "unknown option " + name;
       return false;
@@ -284,6 +289,10 @@ int RunTalkListener(const std::vector<std::string>& arguments, std::ostream& out
   }
   if (options.help) {
     out << kUsage;
+    return kExitSuccess;
+  }
+  if (options.version) {
+    out << "talk-listener " << tovaro::kVersion << "\n";
     return kExitSuccess;
   }
   bool speak = options.speak || !options.speakTo.empty();

@@ -33,6 +33,7 @@ struct Options {
   std::string speakTo;       // folder for one WAV file per packet; empty: none
   unsigned quietMs = 5000;   // a connection silent this long is read no further
   bool help = false;
+  bool version = false;
 };
 
 bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
