@@ -9,8 +9,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
 # Characters carry their modules inside every update they publish, so each user
 # downloads the DLL again and again: the module and the libraries it is made of are
 # built for size on Windows (-Os, each function and datum in a section of its own
-# so that the linker can drop what is unused); the verbose terminate handler is
-# left out (src/module/terminate_handler_windows.cc). -ffile-prefix-map keeps the
+# so that the linker can drop what is unused); src/module/runtime_windows.cc keeps
+# two costly pieces of the C++ run-time out. -ffile-prefix-map keeps the
 # build machine's folders out of the binary and its debug file, so that two builds
 # in different folders give the same bytes.
 function(tovaro_shipped target)

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
+#include <new>
 
 namespace speech {
 namespace {
@@ -54,7 +54,7 @@ std::int16_t GetInt16(const char* data, std::size_t offset) {
 
 std::size_t BuildTalkPacket(const TalkEntry& entry, std::vector<char>& buffer) {
   const std::size_t textBytes = entry.text.size();
-  if (textBytes > kMaxTextBytes) throw std::length_error("talk text too long");
+  if (textBytes > kMaxTextBytes) throw std::bad_array_new_length();
 
   // Zero-filled with room for the text's NUL in the last byte, which is never sent.
   buffer.assign(kTalkPacketHeaderSize + textBytes + 1, '\0');

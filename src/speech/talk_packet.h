@@ -18,7 +18,8 @@ constexpr std::size_t kTalkPacketHeaderSize = 15;
 
 // Resizes `buffer` to N + 16 zero bytes and fills it with the packet of `entry`
 // (the text's NUL lands in the last byte). Returns the number of bytes to send,
-// N + 15. No I/O. Exhausted memory throws std::bad_alloc.
+// N + 15. No I/O. Exhausted memory throws std::bad_alloc; a text longer than the
+// length field can describe (2 GiB) throws std::bad_array_new_length.
 std::size_t BuildTalkPacket(const TalkEntry& entry, std::vector<char>& buffer);
 
 // What is wrong with the bytes of one connection, read as one packet.
