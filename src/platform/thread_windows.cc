@@ -33,7 +33,7 @@ namespace {
 const char anchor = 0;
 
 // Where the process environment block points to the loader lock, a critical
-// section: the same on every Windows since the first NT, and under Wine.
+// section: the same on every Windows this module runs on, and under Wine.
 constexpr std::size_t kLoaderLockOffset = sizeof(void*) == 8 ? 0x110 : 0xA0;
 
 // What the owner and the thread both hold; the last of them releases it.
