@@ -34,6 +34,12 @@ class Interrupt {
   void Trigger();
   void Reset();
   bool IsTriggered() const;
+  // True while a delivery is inside a call that may wait for the system's loader
+  // lock (Windows: opening a socket or looking up a name, whose first use loads
+  // the network library's helper modules); always false on POSIX. A delivery
+  // marks such a call before it looks at the interrupt, and starts none once the
+  // interrupt has fired, so false asked after Trigger stays false until Reset.
+  bool MayAwaitLoaderLock() const;
   // What the system signals while the interrupt is triggered, for the other waits
   // of this layer: a pipe's read end (POSIX) or an event (Windows); -1 when there
   // is none.
@@ -41,6 +47,8 @@ class Interrupt {
 
  private:
   friend class TcpClient;  // waits on the interrupt together with its socket
+  friend bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
+                                 std::uint32_t* address);  // marks its lookup
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -68,8 +76,9 @@ class TcpClient {
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
 
-  // socket(AF_INET, SOCK_STREAM, 0). False when no socket could be opened.
-  bool Open();
+  // socket(AF_INET, SOCK_STREAM, 0). False when no socket could be opened, or
+  // when the interrupt has fired.
+  bool Open(const Interrupt& interrupt);
   // connect to address:port (port in host order; converted with htons). True on
   // success.
   bool Connect(Ipv4Address address, std::uint16_t port,

@@ -117,6 +117,9 @@ bool Interrupt::IsTriggered() const {
   return n > 0;
 }
 
+// No call of this layer needs a lock that an owner of the interrupt could hold.
+bool Interrupt::MayAwaitLoaderLock() const { return false; }
+
 std::intptr_t Interrupt::SystemHandle() const { return impl_->readEnd; }
 
 Ipv4Address ParseIpv4Address(const char* host) {
@@ -219,8 +222,9 @@ bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
 
 TcpClient::~TcpClient() { Close(); }
 
-bool TcpClient::Open() {
+bool TcpClient::Open(const Interrupt& interrupt) {
   Close();
+  if (interrupt.IsTriggered()) return false;
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
   if (!SetFlags(fd, O_NONBLOCK)) {

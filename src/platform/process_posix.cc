@@ -55,7 +55,8 @@ std::string ThisProgramPath() {
   }
 }
 
-bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments) {
+bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,
+              int* exitStatus) {
   // posix_spawn takes the strings unchanged but is declared with non-const ones.
   std::vector<std::string> strings;
   strings.reserve(arguments.size() + 1);
@@ -72,9 +73,13 @@ bool RunToEnd(const std::string& program, const std::vector<std::string>& argume
   }
   int status = 0;
   for (;;) {
-    if (waitpid(child, &status, 0) == child) return true;
+    if (waitpid(child, &status, 0) == child) break;
     if (errno != EINTR) return false;
   }
+  if (exitStatus != nullptr) {
+    *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  return true;
 }
 
 }  // namespace platform

@@ -65,7 +65,8 @@ std::string ThisProgramPath() {
   return std::string(path, length);
 }
 
-bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments) {
+bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,
+              int* exitStatus) {
   // The program's name is quoted apart from the rest: it is the one place where
   // the parser takes backslashes as they stand.
   std::string commandLine = "\"" + program + "\"";
@@ -81,6 +82,11 @@ bool RunToEnd(const std::string& program, const std::vector<std::string>& argume
     return false;
   }
   const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0;
+  DWORD code = 0;
+  if (ended && exitStatus != nullptr && GetExitCodeProcess(process.hProcess, &code)) {
+    // A crash's exception code (0xC0000005, say) comes out negative.
+    *exitStatus = static_cast<int>(code);
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return ended;

@@ -12,7 +12,15 @@
 // FreeLibraryAndExitThread, so no instruction of that module runs after it could
 // have been unmapped; the module stays loaded as long as the thread lives.
 //
-// Owner's thread only (the host's thread): Start, IsStarted, WaitForEnd, Close.
+// The owner may be inside the system's loader lock (Windows: an export called from
+// another module's DllMain, as that module is freed or the process exits), where a
+// thread can neither begin its routine nor finish ending: both run the modules'
+// thread notifications, which need that lock. So the owner waits for the routine
+// to return, which the thread says without the lock, and asks whether the thread
+// may still be waiting for the lock to begin.
+//
+// Owner's thread only (the host's thread): Start, IsStarted, WaitForEnd,
+// MayAwaitLoaderLock, Close. HoldsLoaderLock: any thread.
 #ifndef TOVARO_PLATFORM_THREAD_H_
 #define TOVARO_PLATFORM_THREAD_H_
 
@@ -34,9 +42,16 @@ class Thread {
   bool Start(Proc proc, void* argument);
   // True between a successful Start and Close: the sign that a worker exists.
   bool IsStarted() const;
-  // Waits at most `timeoutMs` for the thread to end. True when it ended in time,
-  // or when there is no thread.
+  // Waits at most `timeoutMs` for the thread's routine to return. True when it
+  // returned in time, when the system ended the thread before that (at process
+  // exit), or when there is no thread. What is left of the thread then uses
+  // nothing of the owner's; on Windows it may still be waiting to release the
+  // module, which needs the loader lock.
   bool WaitForEnd(unsigned timeoutMs);
+  // True while the thread may still be waiting for the loader lock before its
+  // routine begins (Windows); false once the routine has begun, on POSIX, and
+  // when there is no thread.
+  bool MayAwaitLoaderLock() const;
   // Releases the thread: one that has ended is reaped, one still running is let go
   // and ends on its own.
   void Close();
@@ -45,6 +60,12 @@ class Thread {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// True when the calling thread holds the system's loader lock (Windows: it runs
+// inside a module's DllMain, or in the notifications of process exit). Always
+// false on POSIX, where waiting for a routine's return needs no lock of the
+// dynamic loader's.
+bool HoldsLoaderLock();
 
 }  // namespace platform
 

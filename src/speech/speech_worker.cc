@@ -58,9 +58,19 @@ bool CTovaro::OnUnload() {
   s.wakeEvent.Signal();
   // Cuts short a delivery blocked on the network.
   s.deliveryInterrupt.Trigger();
+  // Called inside the loader lock (from another module's DllMain, as it is freed
+  // or the process exits), a worker that is still starting, or is in a network
+  // call that loads modules, may be waiting for that very lock: no wait for it
+  // could end. Only a worker already gone is reaped then; the rest is let go at
+  // once and ends as soon as the lock is free. Any other worker needs nothing the
+  // caller holds to leave its routine, and is waited for as anywhere.
+  const bool workerMayAwaitOurLock =
+      platform::HoldsLoaderLock() &&
+      (workerThread.MayAwaitLoaderLock() || s.deliveryInterrupt.MayAwaitLoaderLock());
   // The one wait of unload: after it nothing else waits, so unload is within the
   // limit on every path.
-  const bool workerEnded = workerThread.WaitForEnd(kWorkerStopTimeoutMs);
+  const bool workerEnded =
+      workerThread.WaitForEnd(workerMayAwaitOurLock ? 0 : kWorkerStopTimeoutMs);
   // A worker that is still running (a name lookup that can't be abandoned) is let
   // go; it keeps the event and the network library through its share of the
   // record, and releases them when it ends.

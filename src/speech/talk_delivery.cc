@@ -11,7 +11,7 @@ void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
                     const platform::Interrupt& interrupt) {
   // The socket closes itself on every way out, an exception included.
   platform::TcpClient socket;
-  if (!socket.Open()) return;
+  if (!socket.Open(interrupt)) return;
 
   const char* host = entry.host.c_str();
   platform::Ipv4Address address = platform::ParseIpv4Address(host);

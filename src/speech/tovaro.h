@@ -76,9 +76,10 @@ class CTovaro : public saori::CSAORI {
   // the network library, the wake event or the thread can't be had, and AddQueue
   // is refused then.
   bool OnLoad() override;
-  // Stops the worker, cutting short a delivery under way, and waits for it at
-  // most kWorkerStopTimeoutMs; closes its handles, stops the network library and
-  // discards the queue; always true.
+  // Stops the worker, cutting short a delivery under way, and waits at most
+  // kWorkerStopTimeoutMs for it to leave its routine (not at all, inside the
+  // loader lock, for one that may be waiting for that lock); closes its handles,
+  // stops the network library and discards the queue; always true.
   bool OnUnload() override;
 
   // The queue commands; each sets the response's status.

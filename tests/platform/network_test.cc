@@ -42,7 +42,7 @@ TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
   const std::string packets[] = {"hello", std::string(1 << 20, 'x')};
   for (const std::string& packet : packets) {
     TcpClient socket;
-    ASSERT_TRUE(socket.Open());
+    ASSERT_TRUE(socket.Open(interrupt_));
     ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
     socket.Send(packet.data(), packet.size(), interrupt_);
     socket.Close();
@@ -56,7 +56,7 @@ TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
 
 TEST_F(NetworkTest, ConnectWhereNothingListensFailsFast) {
   TcpClient socket;
-  ASSERT_TRUE(socket.Open());
+  ASSERT_TRUE(socket.Open(interrupt_));
   auto before = steady_clock::now();
   EXPECT_FALSE(socket.Connect(Loopback(), test_support::UnusedPort(), interrupt_));
   EXPECT_LT(steady_clock::now() - before, kFast);
@@ -93,7 +93,7 @@ extern "C" void CountBrokenPipe(int) { brokenPipes = brokenPipes + 1; }
 TEST_F(NetworkTest, SendToAPeerThatClosedRaisesNoSignal) {
   TalkListener listener(TalkListener::Mode::kCloseAtOnce);
   TcpClient socket;
-  ASSERT_TRUE(socket.Open());
+  ASSERT_TRUE(socket.Open(interrupt_));
   ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
   ASSERT_EQ(listener.WaitForAccepted(1, kPacketLimitMs), 1u);
 
@@ -114,22 +114,25 @@ TEST_F(NetworkTest, SendToAPeerThatClosedRaisesNoSignal) {
 
 TEST_F(NetworkTest, InterruptIsLevelTriggeredUntilReset) {
   EXPECT_FALSE(interrupt_.IsTriggered());
+  TalkListener listener;
+  TcpClient socket;
+  ASSERT_TRUE(socket.Open(interrupt_));
   interrupt_.Trigger();
   interrupt_.Trigger();
   EXPECT_TRUE(interrupt_.IsTriggered());
   EXPECT_TRUE(interrupt_.IsTriggered());
 
-  // While triggered, nothing new starts.
-  TalkListener listener;
-  TcpClient socket;
-  ASSERT_TRUE(socket.Open());
+  // While triggered, nothing new starts, and no call that may wait for the loader
+  // lock is under way.
   EXPECT_FALSE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  EXPECT_FALSE(TcpClient().Open(interrupt_));
+  EXPECT_FALSE(interrupt_.MayAwaitLoaderLock());
   Ipv4Address address = 0;
   EXPECT_FALSE(ResolveIpv4Address("localhost", interrupt_, &address));
 
   interrupt_.Reset();
   EXPECT_FALSE(interrupt_.IsTriggered());
-  ASSERT_TRUE(socket.Open());
+  ASSERT_TRUE(socket.Open(interrupt_));
   EXPECT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
   EXPECT_TRUE(ResolveIpv4Address("localhost", interrupt_, &address));
 }
@@ -164,7 +167,7 @@ TEST_F(NetworkTest, InterruptStopsADeliveryThatBlocks) {
     interrupt_.Reset();
     TalkListener listener(c.mode);
     TcpClient socket;
-    ASSERT_TRUE(socket.Open());
+    ASSERT_TRUE(socket.Open(interrupt_));
     if (c.mode == TalkListener::Mode::kNeverAccept) {
       bool connected = true;
       ExpectBlockedUntilInterrupted(interrupt_, [&] {

@@ -54,6 +54,9 @@ TEST_F(WorkerThreadTest, WaitForEndTellsWhetherTheThreadEnded) {
   EXPECT_TRUE(thread.IsStarted());
   work_.started.Wait();
   EXPECT_EQ(work_.seenArgument.load(), &work_);
+  // Its routine has begun; and no test runs inside the loader lock.
+  EXPECT_FALSE(thread.MayAwaitLoaderLock());
+  EXPECT_FALSE(HoldsLoaderLock());
 
   EXPECT_FALSE(thread.WaitForEnd(kShortMs));  // blocked on `proceed`
 

@@ -174,7 +174,7 @@ void TalkListener::Impl::FillAcceptQueue() {
   // connect waits.
   for (int i = 0; i < kMaxQueueFillers; ++i) {
     auto client = std::make_unique<platform::TcpClient>();
-    if (!client->Open()) throw std::runtime_error("socket failed");
+    if (!client->Open(stop)) throw std::runtime_error("socket failed");
     if (!ConnectsPromptly(*client, listener.port())) return;
     fillers.push_back(std::move(client));
   }

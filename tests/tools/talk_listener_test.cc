@@ -251,7 +251,7 @@ class ServingListener {
 class Client {
  public:
   explicit Client(std::uint16_t port) {
-    connected_ = socket_.Open() &&
+    connected_ = socket_.Open(interrupt_) &&
                  socket_.Connect(platform::ParseIpv4Address("127.0.0.1"), port, interrupt_);
   }
   bool connected() const { return connected_; }
