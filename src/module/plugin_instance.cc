@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/host_memory.h"
+#include "platform/loader.h"
 #include "platform/module_entry.h"
 #include "saori/request_pipeline.h"
 #include "saori/text_conversion.h"
@@ -112,6 +113,10 @@ int Load(void* block, long length, saori::CodePage codePage) {
 }
 
 int Unload() {
+  // While the system ends the process, every other thread has been ended wherever
+  // it stood, perhaps holding the queue lock or the network library's own: nothing
+  // is taken, waited for or stopped then, and the process's memory goes with it.
+  if (platform::ProcessIsEnding()) return 1;
   if (pluginInstance == nullptr) return 1;
   int result = 0;
   try {

@@ -40,6 +40,7 @@ int Load(void* block, long length, saori::CodePage codePage);
 
 // Runs OnUnload and destroys the instance. 1 when no instance exists; otherwise
 // OnUnload's result, 0 when it throws (the instance is destroyed all the same).
+// While the system ends the process (platform/loader.h), 1 and nothing done.
 int Unload();
 
 // Copies `*length` bytes of `block`, frees it, and answers the request through

@@ -35,6 +35,10 @@ class LoadedModule {
   void* handle_ = nullptr;
 };
 
+// True when the module `file` (named as for Open) is mapped into this process now,
+// by whoever opened it. Maps nothing itself.
+bool IsModuleMapped(const std::string& file);
+
 // The absolute form of `path`, taken from the current directory. False, with the
 // reason in `error`, when it can't be resolved (on POSIX also when no such file
 // exists).

@@ -31,6 +31,14 @@ void LoadedModule::Close() {
   handle_ = nullptr;
 }
 
+bool IsModuleMapped(const std::string& file) {
+  // RTLD_NOLOAD hands back a new reference to a mapped object, and maps none.
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  dlclose(handle);
+  return true;
+}
+
 bool AbsolutePath(const std::string& path, std::string* absolute, std::string* error) {
   char* resolved = realpath(path.c_str(), nullptr);
   if (resolved == nullptr) {

@@ -55,6 +55,10 @@ void LoadedModule::Close() {
   handle_ = nullptr;
 }
 
+bool IsModuleMapped(const std::string& file) {
+  return GetModuleHandleW(Widen(file).c_str()) != nullptr;
+}
+
 bool AbsolutePath(const std::string& path, std::string* absolute, std::string* error) {
   std::wstring wide = Widen(path);
   for (wchar_t& c : wide) {

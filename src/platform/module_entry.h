@@ -15,7 +15,8 @@ using ModuleHandle = void*;
 void OnModuleAttach(ModuleHandle handle);
 // Defined by the module. Called once when the module is unmapped because it was
 // freed. On Windows it runs under the loader's lock, never at process exit and
-// never while a worker thread lives (see thread.h).
+// never while a worker thread lives: a worker holds the module, and one let go
+// pins it (see thread.h).
 void OnModuleDetach();
 
 }  // namespace platform

@@ -5,18 +5,23 @@
 #include <windows.h>
 
 #include "platform/module_entry.h"
+#include "platform/unwind_tables_windows.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   try {
     switch (reason) {
       case DLL_PROCESS_ATTACH:
+        platform::RegisterOwnUnwindTables(instance);
         platform::OnModuleAttach(instance);
         break;
       case DLL_PROCESS_DETACH:
         // At process exit (reserved not null) the system has already ended every
         // other thread, and freeing, waiting or stopping the network library under
         // the loader lock can only hang: the process's memory goes with it anyway.
-        if (reserved == nullptr) platform::OnModuleDetach();
+        if (reserved == nullptr) {
+          platform::OnModuleDetach();
+          platform::DeregisterOwnUnwindTables();
+        }
         break;
       default:  // thread attach and detach: nothing
         break;

@@ -16,7 +16,10 @@
 namespace platform {
 
 // Starts the network library (WSAStartup with version 0x0002). True on success.
-// Every call, successful or not, is matched by one StopNetwork.
+// Each successful call is matched by one StopNetwork; a failed one by none, since
+// that would take one start off whoever else in the process uses the library.
+// StopNetwork may unload the library's helper modules: never call it inside the
+// system's loader lock (platform/loader.h).
 bool StartNetwork();
 void StopNetwork();
 
@@ -34,12 +37,6 @@ class Interrupt {
   void Trigger();
   void Reset();
   bool IsTriggered() const;
-  // True while a delivery is inside a call that may wait for the system's loader
-  // lock (Windows: opening a socket or looking up a name, whose first use loads
-  // the network library's helper modules); always false on POSIX. A delivery
-  // marks such a call before it looks at the interrupt, and starts none once the
-  // interrupt has fired, so false asked after Trigger stays false until Reset.
-  bool MayAwaitLoaderLock() const;
   // What the system signals while the interrupt is triggered, for the other waits
   // of this layer: a pipe's read end (POSIX) or an event (Windows); -1 when there
   // is none.
@@ -47,8 +44,6 @@ class Interrupt {
 
  private:
   friend class TcpClient;  // waits on the interrupt together with its socket
-  friend bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
-                                 std::uint32_t* address);  // marks its lookup
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -118,8 +118,6 @@ bool Interrupt::IsTriggered() const {
 }
 
 // No call of this layer needs a lock that an owner of the interrupt could hold.
-bool Interrupt::MayAwaitLoaderLock() const { return false; }
-
 std::intptr_t Interrupt::SystemHandle() const { return impl_->readEnd; }
 
 Ipv4Address ParseIpv4Address(const char* host) {

@@ -9,11 +9,6 @@
 //
 // gethostbyname has no way to be abandoned, so a lookup under way (a host name
 // whose resolver does not answer) is waited for to the resolver's own end.
-//
-// The first socket and the first lookup of a process load the network library's
-// helper modules, which takes the loader lock. An owner that holds that lock
-// (unload from another module's DllMain) would wait in vain for a delivery stuck
-// there, so such calls are marked on the interrupt while they run.
 #include "platform/network.h"
 
 #include <winsock2.h>
@@ -36,36 +31,7 @@ struct Interrupt::Impl {
   HANDLE event = nullptr;
   // What the event says, also where there is none; read without a wait.
   std::atomic<bool> triggered{false};
-  // A delivery is in a call that may wait for the loader lock.
-  std::atomic<bool> loaderLockCall{false};
 };
-
-namespace {
-
-// Marks a call that may wait for the loader lock for as long as it lives, and
-// tells whether the call may start: not once the interrupt has fired. The mark
-// is set before the interrupt is read, and Trigger sets the interrupt before its
-// owner reads the mark (both in one total order), so the owner either sees the
-// mark or no such call starts.
-class LoaderLockCall {
- public:
-  LoaderLockCall(std::atomic<bool>& mark, const std::atomic<bool>& triggered)
-      : mark_(mark) {
-    mark_ = true;
-    allowed_ = !triggered;
-  }
-  ~LoaderLockCall() { mark_ = false; }
-  LoaderLockCall(const LoaderLockCall&) = delete;
-  LoaderLockCall& operator=(const LoaderLockCall&) = delete;
-
-  bool allowed() const { return allowed_; }
-
- private:
-  std::atomic<bool>& mark_;
-  bool allowed_;
-};
-
-}  // namespace
 
 Interrupt::Interrupt() : impl_(std::make_unique<Impl>()) {
   impl_->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -87,8 +53,6 @@ void Interrupt::Reset() {
 
 bool Interrupt::IsTriggered() const { return impl_->triggered; }
 
-bool Interrupt::MayAwaitLoaderLock() const { return impl_->loaderLockCall; }
-
 std::intptr_t Interrupt::SystemHandle() const {
   return impl_->event != nullptr ? reinterpret_cast<std::intptr_t>(impl_->event) : -1;
 }
@@ -100,9 +64,7 @@ Ipv4Address ParseIpv4Address(const char* host) {
 
 bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
                         Ipv4Address* address) {
-  if (host == nullptr) return false;
-  LoaderLockCall call(interrupt.impl_->loaderLockCall, interrupt.impl_->triggered);
-  if (!call.allowed()) return false;
+  if (host == nullptr || interrupt.IsTriggered()) return false;
   const hostent* entry = gethostbyname(host);
   if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
       entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
@@ -143,8 +105,7 @@ TcpClient::~TcpClient() { Close(); }
 
 bool TcpClient::Open(const Interrupt& interrupt) {
   Close();
-  LoaderLockCall call(interrupt.impl_->loaderLockCall, interrupt.impl_->triggered);
-  if (!call.allowed()) return false;
+  if (interrupt.IsTriggered()) return false;
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return false;
   WSAEVENT readiness = WSACreateEvent();

@@ -27,14 +27,17 @@ std::size_t HeapBytesInUse();
 // in the ANSI code page, as RunToEnd takes it.
 std::string ThisProgramPath();
 // Starts the program at `program` (a path: no search of PATH) with `arguments`
-// after its name, and waits for it to end, however long that takes. True when it
-// started and ended, whatever its exit status; false when it could not be started.
-// When `exitStatus` is not null, the status is stored there: what the program gave
-// to exit (on Windows its exit code, an exception's code for a crash), or on POSIX
+// after its name, and waits for it to end, at most `limitMs` (by default however
+// long that takes). True when it started and ended, whatever its exit status;
+// false when it could not be started, or when it was still running at the limit:
+// it is then ended by force and waited for. When `exitStatus` is not null and the
+// program ended on its own, the status is stored there: what the program gave to
+// exit (on Windows its exit code, an exception's code for a crash), or on POSIX
 // 128 plus the number of the signal that ended it.
 // The program inherits the environment and the standard streams.
+constexpr unsigned kNoLimit = 0xFFFFFFFFu;
 bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,
-              int* exitStatus = nullptr);
+              int* exitStatus = nullptr, unsigned limitMs = kNoLimit);
 
 }  // namespace platform
 

@@ -2,12 +2,15 @@
 
 #include <dirent.h>
 #include <malloc.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 extern char** environ;
 
@@ -56,7 +59,7 @@ std::string ThisProgramPath() {
 }
 
 bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,
-              int* exitStatus) {
+              int* exitStatus, unsigned limitMs) {
   // posix_spawn takes the strings unchanged but is declared with non-const ones.
   std::vector<std::string> strings;
   strings.reserve(arguments.size() + 1);
@@ -71,10 +74,24 @@ bool RunToEnd(const std::string& program, const std::vector<std::string>& argume
   if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
     return false;
   }
+  // waitpid has no limit: without one it blocks, with one it is asked every
+  // millisecond until the limit.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
   int status = 0;
   for (;;) {
-    if (waitpid(child, &status, 0) == child) break;
-    if (errno != EINTR) return false;
+    const pid_t ended = waitpid(child, &status, limitMs == kNoLimit ? 0 : WNOHANG);
+    if (ended == child) break;
+    if (ended == -1 && errno != EINTR) return false;
+    if (ended == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        kill(child, SIGKILL);
+        while (waitpid(child, &status, 0) == -1 && errno == EINTR) {
+        }
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   if (exitStatus != nullptr) {
     *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -66,7 +66,7 @@ std::string ThisProgramPath() {
 }
 
 bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,
-              int* exitStatus) {
+              int* exitStatus, unsigned limitMs) {
   // The program's name is quoted apart from the rest: it is the one place where
   // the parser takes backslashes as they stand.
   std::string commandLine = "\"" + program + "\"";
@@ -81,7 +81,12 @@ bool RunToEnd(const std::string& program, const std::vector<std::string>& argume
                       nullptr, &startup, &process)) {
     return false;
   }
-  const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0;
+  const DWORD limit = limitMs == kNoLimit ? INFINITE : limitMs;
+  const bool ended = WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0;
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
   DWORD code = 0;
   if (ended && exitStatus != nullptr && GetExitCodeProcess(process.hProcess, &code)) {
     // A crash's exception code (0xC0000005, say) comes out negative.

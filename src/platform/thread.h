@@ -7,20 +7,22 @@
 // or the run-time's lock held for good. A thread that does not end within the
 // owner's wait is let go by Close and finishes on its own; what it uses must then
 // be owned by the thread itself (the start routine's argument, say, kept alive by
-// a reference the thread holds). On Windows the thread also holds a reference to
-// the module that contains the start routine and leaves with
-// FreeLibraryAndExitThread, so no instruction of that module runs after it could
-// have been unmapped; the module stays loaded as long as the thread lives.
+// a reference the thread holds).
 //
-// The owner may be inside the system's loader lock (Windows: an export called from
-// another module's DllMain, as that module is freed or the process exits), where a
-// thread can neither begin its routine nor finish ending: both run the modules'
-// thread notifications, which need that lock. So the owner waits for the routine
-// to return, which the thread says without the lock, and asks whether the thread
-// may still be waiting for the lock to begin.
+// On Windows the thread also holds a reference to the module that contains the
+// start routine and leaves with FreeLibraryAndExitThread, so that no instruction
+// of that module runs after it could have been unmapped. Ending a thread (that
+// release, and every module's thread-detach notification) needs the system's
+// loader lock, so an owner inside that lock (an export called from another
+// module's DllMain) waits 0 ms for it and lets it go. A thread let go while it
+// still runs pins the module until the process ends: otherwise the thread's
+// release could be the module's last, and the module's teardown (its own
+// process-detach and the C run-time's exit handling, which takes the run-time's
+// exit lock) would run on that thread, inside the loader lock, at whatever moment
+// it ends: also while the host's thread holds that exit lock and waits for the
+// loader lock.
 //
-// Owner's thread only (the host's thread): Start, IsStarted, WaitForEnd,
-// MayAwaitLoaderLock, Close. HoldsLoaderLock: any thread.
+// Owner's thread only (the host's thread).
 #ifndef TOVARO_PLATFORM_THREAD_H_
 #define TOVARO_PLATFORM_THREAD_H_
 
@@ -42,30 +44,19 @@ class Thread {
   bool Start(Proc proc, void* argument);
   // True between a successful Start and Close: the sign that a worker exists.
   bool IsStarted() const;
-  // Waits at most `timeoutMs` for the thread's routine to return. True when it
-  // returned in time, when the system ended the thread before that (at process
-  // exit), or when there is no thread. What is left of the thread then uses
-  // nothing of the owner's; on Windows it may still be waiting to release the
-  // module, which needs the loader lock.
+  // Waits at most `timeoutMs` for the thread to end: its routine has returned and,
+  // on Windows, the thread is gone with its module reference. True when it has
+  // ended (also when the system ended it at process exit), or when there is no
+  // thread. Windows, REQUIRES: `timeoutMs` is 0 inside the loader lock.
   bool WaitForEnd(unsigned timeoutMs);
-  // True while the thread may still be waiting for the loader lock before its
-  // routine begins (Windows); false once the routine has begun, on POSIX, and
-  // when there is no thread.
-  bool MayAwaitLoaderLock() const;
   // Releases the thread: one that has ended is reaped, one still running is let go
-  // and ends on its own.
+  // and ends on its own (on Windows, with its module pinned).
   void Close();
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// True when the calling thread holds the system's loader lock (Windows: it runs
-// inside a module's DllMain, or in the notifications of process exit). Always
-// false on POSIX, where waiting for a routine's return needs no lock of the
-// dynamic loader's.
-bool HoldsLoaderLock();
 
 }  // namespace platform
 

@@ -77,8 +77,6 @@ bool Thread::WaitForEnd(unsigned timeoutMs) {
   return impl_->Ended(std::chrono::milliseconds(timeoutMs));
 }
 
-bool Thread::MayAwaitLoaderLock() const { return false; }
-
 void Thread::Close() {
   if (!impl_) return;
   // Past the routine, only the trampoline's last instructions remain: joining
@@ -90,7 +88,5 @@ void Thread::Close() {
   }
   impl_.reset();
 }
-
-bool HoldsLoaderLock() { return false; }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/loader.h"
 #include "platform/network.h"
 #include "speech/talk_delivery.h"
 #include "speech/tovaro.h"
@@ -13,10 +14,17 @@ namespace {
 using SharedRef = std::shared_ptr<CTovaro::Shared>;
 
 // The worker thread's start routine; `argument` is the worker's own reference to
-// the shared record, which it takes over.
+// the shared record, which it takes over. The worker also owes the network
+// library's stop: it gives it as it leaves, outside any loader lock, whether
+// unload waited for it or let it go.
 unsigned WorkerThreadProc(void* argument) {
   std::unique_ptr<SharedRef> shared(static_cast<SharedRef*>(argument));
-  CTovaro::RunWorker(**shared);
+  try {
+    CTovaro::RunWorker(**shared);
+  } catch (...) {
+    // Nothing may end the host process; the stop below is owed all the same.
+  }
+  platform::StopNetwork();
   return 0;
 }
 
@@ -24,9 +32,8 @@ unsigned WorkerThreadProc(void* argument) {
 
 bool CTovaro::OnLoad() {
   Shared& s = *shared;
-  // Owed a StopNetwork whether or not the start succeeds.
-  s.networkStarted = true;
   if (!platform::StartNetwork()) return true;
+  networkOwed = true;
 
   // Without an event the worker would have nothing to sleep on, and AddQueue
   // would take texts that are never sent: no worker then, so it is refused.
@@ -46,6 +53,7 @@ bool CTovaro::OnLoad() {
   auto workerShare = std::make_unique<SharedRef>(shared);
   if (workerThread.Start(&WorkerThreadProc, workerShare.get())) {
     static_cast<void>(workerShare.release());  // the worker's now
+    networkOwed = false;
   } else {
     s.running = false;
   }
@@ -58,29 +66,25 @@ bool CTovaro::OnUnload() {
   s.wakeEvent.Signal();
   // Cuts short a delivery blocked on the network.
   s.deliveryInterrupt.Trigger();
-  // Called inside the loader lock (from another module's DllMain, as it is freed
-  // or the process exits), a worker that is still starting, or is in a network
-  // call that loads modules, may be waiting for that very lock: no wait for it
-  // could end. Only a worker already gone is reaped then; the rest is let go at
-  // once and ends as soon as the lock is free. Any other worker needs nothing the
-  // caller holds to leave its routine, and is waited for as anywhere.
-  const bool workerMayAwaitOurLock =
-      platform::HoldsLoaderLock() &&
-      (workerThread.MayAwaitLoaderLock() || s.deliveryInterrupt.MayAwaitLoaderLock());
+  // Called inside the loader lock (from another module's DllMain, as it is freed),
+  // no wait for the worker could end: the thread can neither begin nor end while
+  // that lock is held, and whatever the worker is doing may itself be waiting for
+  // it. There the worker is let go at once, stopped, and ends as soon as the lock
+  // is free. Anywhere else its thread is waited for, so that once unload has
+  // returned nothing of the worker is left in the module.
+  const bool mayWait = !platform::HoldsLoaderLock();
   // The one wait of unload: after it nothing else waits, so unload is within the
   // limit on every path.
-  const bool workerEnded =
-      workerThread.WaitForEnd(workerMayAwaitOurLock ? 0 : kWorkerStopTimeoutMs);
-  // A worker that is still running (a name lookup that can't be abandoned) is let
-  // go; it keeps the event and the network library through its share of the
-  // record, and releases them when it ends.
+  const bool workerEnded = workerThread.WaitForEnd(mayWait ? kWorkerStopTimeoutMs : 0);
+  // A worker still running (in the loader lock, or a name lookup that can't be
+  // abandoned) is let go; it keeps the event through its share of the record.
   workerThread.Close();
-  if (workerEnded) {
-    s.wakeEvent.Close();
-    if (s.networkStarted) {
-      platform::StopNetwork();
-      s.networkStarted = false;
-    }
+  if (workerEnded) s.wakeEvent.Close();
+  // Stopping the network library may unload its helper modules, which must not
+  // happen inside the loader lock: there it is left started.
+  if (networkOwed) {
+    if (mayWait) platform::StopNetwork();
+    networkOwed = false;
   }
   {
     // Under the lock: a worker that was let go may still look at the queue.

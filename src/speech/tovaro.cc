@@ -2,13 +2,7 @@
 
 #include <utility>
 
-#include "platform/network.h"
-
 namespace speech {
-
-CTovaro::Shared::~Shared() {
-  if (networkStarted) platform::StopNetwork();
-}
 
 CTovaro::CTovaro() : CTovaro(std::make_shared<SocketTalkDelivery>()) {}
 

@@ -38,11 +38,8 @@ constexpr std::uint16_t kDefaultQueueMax = 255;
 class CTovaro : public saori::CSAORI {
  public:
   // What the worker thread uses. The worker's reference keeps it alive until the
-  // worker ends; the last holder releases it (and stops the network library if
-  // OnUnload could not).
+  // worker ends; the last holder releases it.
   struct Shared {
-    ~Shared();
-
     platform::Lock queueLock;
     std::atomic<bool> running{false};
     std::deque<TalkEntry> talkQueue TOVARO_GUARDED_BY(queueLock);
@@ -56,7 +53,6 @@ class CTovaro : public saori::CSAORI {
     platform::AutoResetEvent wakeEvent;
     // Wakes a worker blocked in a delivery when the instance is unloaded.
     platform::Interrupt deliveryInterrupt;
-    bool networkStarted = false;  // owed a StopNetwork
     // How entries reach the speech server; set at construction, never null.
     std::shared_ptr<TalkDelivery> delivery;
   };
@@ -74,12 +70,12 @@ class CTovaro : public saori::CSAORI {
 
   // Starts the network library and the worker; always true. No worker starts when
   // the network library, the wake event or the thread can't be had, and AddQueue
-  // is refused then.
+  // is refused then. A worker stops the network library itself as it ends.
   bool OnLoad() override;
   // Stops the worker, cutting short a delivery under way, and waits at most
-  // kWorkerStopTimeoutMs for it to leave its routine (not at all, inside the
-  // loader lock, for one that may be waiting for that lock); closes its handles,
-  // stops the network library and discards the queue; always true.
+  // kWorkerStopTimeoutMs for its thread to end; inside the system's loader lock,
+  // where it can't end, not at all. A worker not ended is let go and finishes on
+  // its own. Closes the handles, discards the queue; always true.
   bool OnUnload() override;
 
   // The queue commands; each sets the response's status.
@@ -98,6 +94,8 @@ class CTovaro : public saori::CSAORI {
  private:
   std::shared_ptr<Shared> shared;  // never null
   platform::Thread workerThread;
+  // The network library started and no worker took over stopping it.
+  bool networkOwed = false;
 };
 
 }  // namespace speech

@@ -122,11 +122,9 @@ TEST_F(NetworkTest, InterruptIsLevelTriggeredUntilReset) {
   EXPECT_TRUE(interrupt_.IsTriggered());
   EXPECT_TRUE(interrupt_.IsTriggered());
 
-  // While triggered, nothing new starts, and no call that may wait for the loader
-  // lock is under way.
+  // While triggered, nothing new starts.
   EXPECT_FALSE(socket.Connect(Loopback(), listener.port(), interrupt_));
   EXPECT_FALSE(TcpClient().Open(interrupt_));
-  EXPECT_FALSE(interrupt_.MayAwaitLoaderLock());
   Ipv4Address address = 0;
   EXPECT_FALSE(ResolveIpv4Address("localhost", interrupt_, &address));
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/event.h"
+#include "platform/loader.h"
 
 namespace platform {
 namespace {
@@ -54,9 +55,9 @@ TEST_F(WorkerThreadTest, WaitForEndTellsWhetherTheThreadEnded) {
   EXPECT_TRUE(thread.IsStarted());
   work_.started.Wait();
   EXPECT_EQ(work_.seenArgument.load(), &work_);
-  // Its routine has begun; and no test runs inside the loader lock.
-  EXPECT_FALSE(thread.MayAwaitLoaderLock());
+  // No test runs inside the loader lock, nor while the process ends.
   EXPECT_FALSE(HoldsLoaderLock());
+  EXPECT_FALSE(ProcessIsEnding());
 
   EXPECT_FALSE(thread.WaitForEnd(kShortMs));  // blocked on `proceed`
 
