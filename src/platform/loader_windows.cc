@@ -6,10 +6,6 @@
 
 #include <cstddef>
 
-// ntdll's own word on whether the process is ending: true from the moment
-// ExitProcess begins its process-detach notifications. Not in the SDK's headers.
-extern "C" BOOLEAN NTAPI RtlDllShutdownInProgress(void);
-
 namespace platform {
 namespace {
 
@@ -35,6 +31,17 @@ bool HoldsLoaderLock() {
   return owner == ULongToHandle(GetCurrentThreadId());
 }
 
-bool ProcessIsEnding() { return RtlDllShutdownInProgress() != FALSE; }
+bool ProcessIsEnding() {
+  // ntdll's own word on it: true from the moment ExitProcess begins the modules'
+  // process-detach notifications. Looked up rather than imported, since Microsoft
+  // documents it only from Windows 10 on and a missing import would keep the
+  // module from loading at all; where it is missing, the end can't be told.
+  using Query = BOOLEAN(NTAPI*)();
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr) return false;
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlDllShutdownInProgress")));
+  return query != nullptr && query() != FALSE;
+}
 
 }  // namespace platform
