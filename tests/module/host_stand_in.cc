@@ -78,9 +78,13 @@ std::unique_ptr<test_support::LoadedModule> LoadWithText(const std::string& file
   return module;
 }
 
+// Never freed: the process ends with the engine loaded (and, held here, the leak
+// checker sees it reachable).
+test_support::LoadedModule* engineLeftLoaded = nullptr;
+
 bool Exit(const std::string& engineFile, const std::string& port, double* figure) {
-  // Never freed: the process ends with the engine loaded.
-  test_support::LoadedModule* engine = LoadWithText(engineFile, port).release();
+  engineLeftLoaded = LoadWithText(engineFile, port).release();
+  test_support::LoadedModule* engine = engineLeftLoaded;
   if (engine == nullptr) return false;
   const Clock::time_point deadline = Clock::now() + kQueueWait;
   while (!QueueIsEmpty(*engine)) {
