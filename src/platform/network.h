@@ -82,6 +82,9 @@ class TcpClient {
   // interrupt fires. The caller learns nothing of the outcome.
   void Send(const char* data, std::size_t size, const Interrupt& interrupt);
   void Close();
+  // The system's socket (a SOCKET on Windows, a descriptor on POSIX); -1 when
+  // closed. For checks of how it was made; the client still owns it.
+  std::intptr_t SystemHandle() const { return handle_; }
 
  private:
   std::intptr_t handle_ = -1;  // the system's socket; -1 when closed

@@ -9,9 +9,21 @@
 //
 // gethostbyname has no way to be abandoned, so a lookup under way (a host name
 // whose resolver does not answer) is waited for to the resolver's own end.
+//
+// Two things set Windows apart from Linux (and Wine) here. A socket is inheritable
+// unless asked otherwise, so a program the host starts during a delivery would
+// keep our connection open until it ends. And a connect that the peer refuses
+// (nothing listens on the port) is retried, twice by default and about a second
+// apart, so it fails after some 2 s instead of at once: every text would hold the
+// queue that long while the speech server is not running. Windows 8 and later let
+// a socket skip those retries; this applies to every address, since a refused
+// port costs the same on another machine, and a SYN lost on the way then only
+// fails that one text sooner, which a queue whose texts are never retried
+// accepts.
 #include "platform/network.h"
 
 #include <winsock2.h>
+#include <mstcpip.h>
 
 #include <atomic>
 #include <climits>
@@ -78,6 +90,31 @@ namespace {
 
 SOCKET AsSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
 
+// An IPv4 TCP socket, as socket() makes one, that no child process inherits:
+// made so where the system knows the flag, else marked so at once (Windows 7
+// without its update refuses the flag).
+SOCKET OpenPrivateSocket() {
+  SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, 0, nullptr, 0,
+                        WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+  if (s != INVALID_SOCKET) return s;
+  s = WSASocketW(AF_INET, SOCK_STREAM, 0, nullptr, 0, WSA_FLAG_OVERLAPPED);
+  if (s != INVALID_SOCKET) {
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  }
+  return s;
+}
+
+// Asks for a connect without SYN retransmissions. Systems before Windows 8, and
+// Wine, refuse: the connect then behaves as it always has.
+void SkipSynRetransmissions(SOCKET s) {
+  TCP_INITIAL_RTO_PARAMETERS parameters{};
+  parameters.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
+  parameters.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
+  DWORD returned = 0;
+  static_cast<void>(WSAIoctl(s, SIO_TCP_INITIAL_RTO, &parameters, sizeof parameters,
+                             nullptr, 0, &returned, nullptr, nullptr));
+}
+
 constexpr long kSocketEvents = FD_CONNECT | FD_WRITE | FD_CLOSE;
 
 // Waits, without a limit, until the socket reports one of `wanted` or the
@@ -106,8 +143,9 @@ TcpClient::~TcpClient() { Close(); }
 bool TcpClient::Open(const Interrupt& interrupt) {
   Close();
   if (interrupt.IsTriggered()) return false;
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  SOCKET s = OpenPrivateSocket();
   if (s == INVALID_SOCKET) return false;
+  SkipSynRetransmissions(s);
   WSAEVENT readiness = WSACreateEvent();
   if (readiness == WSA_INVALID_EVENT) {
     closesocket(s);

@@ -8,6 +8,7 @@
 #define TOVARO_PLATFORM_PROCESS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ std::size_t ResidentBytes();
 // The bytes the C library's allocator has handed out and not had back; 0 where the
 // allocator does not say (Windows).
 std::size_t HeapBytesInUse();
+
+// True when a program started from this process now would inherit the system's
+// handle `handle` (Windows: a handle or socket marked inheritable; POSIX: a
+// descriptor without close-on-exec). False also for a handle that is not open.
+bool ChildrenWouldInherit(std::intptr_t handle);
 
 // The path of this process's program file; empty when it can't be had. On Windows
 // in the ANSI code page, as RunToEnd takes it.

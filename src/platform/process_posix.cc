@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
@@ -56,6 +57,11 @@ std::string ThisProgramPath() {
     }
     path.resize(path.size() * 2);
   }
+}
+
+bool ChildrenWouldInherit(std::intptr_t handle) {
+  const int flags = fcntl(static_cast<int>(handle), F_GETFD);
+  return flags != -1 && (flags & FD_CLOEXEC) == 0;
 }
 
 bool RunToEnd(const std::string& program, const std::vector<std::string>& arguments,

@@ -58,6 +58,12 @@ std::size_t ResidentBytes() {
 // exposes them elsewhere.
 std::size_t HeapBytesInUse() { return 0; }
 
+bool ChildrenWouldInherit(std::intptr_t handle) {
+  DWORD flags = 0;
+  return GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) &&
+         (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
 std::string ThisProgramPath() {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

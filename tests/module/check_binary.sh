@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks the built module as a host sees it:
 #   windows:   a 32-bit PE DLL exporting exactly load, loadu, request and unload,
-#              and importing only system DLLs (the C++ run-time is linked in).
+#              importing only system DLLs (the C++ run-time is linked in), and no
+#              function newer than the oldest Windows it is said to load on.
 #   windows64: the same as a 64-bit PE32+ DLL for x86-64.
 #   posix:     a shared object whose dynamic symbol table defines exactly the four
 #              functions.
@@ -15,6 +16,26 @@ loadu
 request
 unload"
 status=0
+
+# The oldest Windows the DLLs load on, as README says: Windows Vista. A DLL loads
+# only where every function it imports exists, so the newest import sets it.
+# Each function's version is the "Minimum supported client" of its page in
+# Microsoft's Win32 reference. Listed are the imports that set the floor today
+# (GetTickCount64, which winpthread's mutexes call; libstdc++'s exception
+# allocator and the unwinder link them in; without it the floor would be XP), and
+# newer functions that other versions of the run-time are known to call.
+stated_floor=6.0 stated_name=Vista
+floors='GetModuleHandleExW 5.1 XP
+AddVectoredExceptionHandler 5.1 XP
+GetTickCount64 6.0 Vista
+InitializeCriticalSectionEx 6.0 Vista
+TryAcquireSRWLockExclusive 6.1 7
+QueryUnbiasedInterruptTime 6.1 7
+GetSystemTimePreciseAsFileTime 6.2 8
+WaitOnAddress 6.2 8
+WakeByAddressSingle 6.2 8
+WakeByAddressAll 6.2 8
+SetThreadDescription 10.0 10'
 
 fail() {
   echo "FAIL: $*"
@@ -44,6 +65,22 @@ windows|windows64)
     *) fail "imports $dll" ;;
     esac
   done
+  # The imported functions' names, from the lines "address hint name".
+  functions=$(echo "$dump" | awk '/^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print $3 }' | sort -u)
+  floor=$(echo "$floors" | awk -v imported="$(echo $functions)" '
+    BEGIN { n = split(imported, names, " "); for (i = 1; i <= n; i++) have[names[i]] = 1
+            version = 5.0; name = "2000"; by = "nothing listed" }
+    ($1 in have) && $2 + 0 >= version + 0 {
+      by = (version == $2 && by != "nothing listed") ? by ", " $1 : $1
+      version = $2; name = $3 }
+    END { print version, name, by }')
+  set -- $floor
+  floor_version=$1 floor_name=$2
+  shift 2
+  echo "oldest Windows: $floor_name (set by $*)"
+  if awk -v a="$floor_version" -v b="$stated_floor" 'BEGIN { exit !(a + 0 > b + 0) }'; then
+    fail "imports $*, which needs Windows $floor_name: newer than $stated_name"
+  fi
   echo "exports: $(echo $exports)"
   echo "imports: $(echo $imports)"
   ;;

@@ -7,7 +7,8 @@
 #     ends, which Windows Notepad opens with the Japanese intact;
 #   - each DLL is stripped, has a link time stamp of 0 and names its debug file,
 #     carries a version resource that equals VERSION, exports exactly the four
-#     functions and imports only system DLLs (check_binary.sh).
+#     functions, imports only system DLLs and no function newer than the oldest
+#     Windows that README names (check_binary.sh, which says which one that is).
 #   - the 32-bit tovaro.dll, the one script authors install, weighs 200 KiB or less.
 # Usage: check_package.sh SOURCE_DIR DIST_DIR VERSION
 set -u
@@ -60,6 +61,7 @@ check_dll() {
   echo "$1: $(wc -c <"$dll") bytes"
   out=$(sh "$source_dir/tests/module/check_binary.sh" "$2" "$3-objdump" "$dll") ||
     fail "$1: $out"
+  echo "$out" | sed -n "s|^oldest Windows|$1: oldest Windows|p"
   headers=$("$3-objdump" -h "$dll")
   echo "$headers" | grep -q ' \.debug_' && fail "$1 is not stripped"
   echo "$headers" | grep -q ' \.gnu_debuglink ' || fail "$1 does not name its debug file"

@@ -12,6 +12,7 @@
 #include <csignal>
 #endif
 
+#include "platform/process.h"
 #include "support/talk_listener.h"
 
 namespace platform {
@@ -52,6 +53,19 @@ TEST_F(NetworkTest, PacketsReachTheListenerWhole) {
   EXPECT_EQ(received[0], packets[0]);
   EXPECT_EQ(received[1].size(), packets[1].size());
   EXPECT_TRUE(received[1] == packets[1]);
+}
+
+// A program the host starts while a delivery is under way must not get the
+// connection, or the server would see it stay open until that program ends; nor
+// the interrupt that the delivery waits on.
+TEST_F(NetworkTest, DeliveryHandlesAreNotHandedToChildPrograms) {
+  TalkListener listener;
+  TcpClient socket;
+  ASSERT_TRUE(socket.Open(interrupt_));
+  ASSERT_TRUE(socket.Connect(Loopback(), listener.port(), interrupt_));
+  EXPECT_FALSE(ChildrenWouldInherit(socket.SystemHandle()));
+  ASSERT_NE(interrupt_.SystemHandle(), -1);
+  EXPECT_FALSE(ChildrenWouldInherit(interrupt_.SystemHandle()));
 }
 
 TEST_F(NetworkTest, ConnectWhereNothingListensFailsFast) {
