@@ -1,6 +1,6 @@
 #!/bin/sh
-# Checks the Windows package that scripts/package made, as a script author gets it:
-#   - SHA256SUMS holds the zip's sum, and the sum is right;
+# Checks the packages that scripts/package made, as their users get them:
+#   - SHA256SUMS holds the sums of the zip and the tarball, and they are right;
 #   - the zip holds exactly tovaro.dll, x64/tovaro.dll, readme.txt, readme-en.txt,
 #     LICENSE.txt and CHANGELOG.txt;
 #   - each text is its source file as UTF-8 with a byte order mark and CR LF line
@@ -9,13 +9,20 @@
 #     carries a version resource that equals VERSION, exports exactly the four
 #     functions, imports only system DLLs and no function newer than the oldest
 #     Windows that README names (check_binary.sh, which says which one that is).
-#   - the 32-bit tovaro.dll, the one script authors install, weighs 200 KiB or less.
+#   - the 32-bit tovaro.dll, the one script authors install, weighs 200 KiB or less;
+#   - the Linux tarball holds one folder of its name with exactly tovaro.so,
+#     saori-call, talk-listener, README.md, README.ja.md, LICENSE and CHANGELOG.md;
+#     the texts are their sources; the three are x86-64 ELF files, stripped, each
+#     naming its debug file; tovaro.so defines exactly the four functions in its
+#     dynamic symbol table, with C linkage (check_binary.sh), and none of the three
+#     needs a newer C or C++ library than README names.
 # Usage: check_package.sh SOURCE_DIR DIST_DIR VERSION
 set -u
 source_dir=$(cd "$1" && pwd)
 dist=$(cd "$2" && pwd)
 version=$3
 name=tovaro-$version-windows.zip
+tarball=tovaro-$version-linux-x86_64.tar.gz
 status=0
 
 fail() {
@@ -23,9 +30,11 @@ fail() {
   status=1
 }
 
-[ -f "$dist/$name" ] || { echo "FAIL: $dist/$name is missing"; exit 1; }
-if [ "$(awk '{ print $2 }' "$dist/SHA256SUMS" 2>/dev/null)" != "$name" ]; then
-  fail "SHA256SUMS does not list exactly $name"
+for package in "$name" "$tarball"; do
+  [ -f "$dist/$package" ] || { echo "FAIL: $dist/$package is missing"; exit 1; }
+done
+if [ "$(awk '{ print $2 }' "$dist/SHA256SUMS" 2>/dev/null | tr '\n' ' ')" != "$name $tarball " ]; then
+  fail "SHA256SUMS does not list exactly $name and $tarball"
 fi
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "a sum in SHA256SUMS is wrong"
 
@@ -82,5 +91,54 @@ if [ "$size" -gt 204800 ]; then
   fail "the 32-bit tovaro.dll is $((size - 204800)) bytes over 200 KiB"
 fi
 
-[ "$status" -eq 0 ] && echo "package check passed: $name"
+# The Linux package. README says what it needs: glibc 2.34 and the C++ library of
+# GCC 11 (GLIBCXX_3.4.29), or later; the newest symbol versions the three files
+# ask for must not be newer.
+linux=$work/linux
+folder=${tarball%.tar.gz}
+mkdir "$linux"
+(cd "$linux" && tar xzf "$dist/$tarball") || { echo "FAIL: $tarball can't be read"; exit 1; }
+contents=$(cd "$linux" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+expected=""
+for file in CHANGELOG.md LICENSE README.ja.md README.md saori-call talk-listener tovaro.so; do
+  expected="$expected$folder/$file "
+done
+[ "$contents" = "$expected" ] || fail "the tarball holds: $contents"
+for text in CHANGELOG.md LICENSE README.ja.md README.md; do
+  [ -f "$linux/$folder/$text" ] && { cmp -s "$linux/$folder/$text" "$source_dir/$text" ||
+    fail "$folder/$text is not $text"; }
+done
+newest() {  # newest PREFIX FILE...: the newest symbol version PREFIX_x.y.z asked for
+  prefix=$1
+  shift
+  objdump -T "$@" | grep -o "${prefix}_[0-9.]*" | sed "s/^${prefix}_//" | sort -V | tail -1
+}
+binaries=
+for binary in tovaro.so saori-call talk-listener; do
+  file=$linux/$folder/$binary
+  [ -f "$file" ] || continue
+  binaries="$binaries $file"
+  headers=$(readelf --file-header --section-headers --wide "$file") ||
+    { fail "$binary can't be read"; continue; }
+  echo "$headers" | grep -Eq 'Machine:[[:space:]]+Advanced Micro Devices X86-64' ||
+    fail "$binary is not an x86-64 ELF file"
+  echo "$headers" | grep -Eq '\] \.(debug_|symtab)' && fail "$binary is not stripped"
+  echo "$headers" | grep -q '\] \.gnu_debuglink ' || fail "$binary does not name its debug file"
+  echo "$binary: $(wc -c <"$file") bytes"
+done
+if [ -f "$linux/$folder/tovaro.so" ]; then
+  out=$(sh "$source_dir/tests/module/check_binary.sh" posix nm "$linux/$folder/tovaro.so") ||
+    fail "tovaro.so: $out"
+fi
+if [ -n "$binaries" ]; then
+  # shellcheck disable=SC2086
+  glibc=$(newest GLIBC $binaries) cxx=$(newest GLIBCXX $binaries)
+  echo "$folder needs glibc $glibc and GLIBCXX_$cxx"
+  [ "$(printf '%s\n' "$glibc" 2.34 | sort -V | tail -1)" = 2.34 ] ||
+    fail "the Linux files need glibc $glibc, newer than README's 2.34"
+  [ "$(printf '%s\n' "$cxx" 3.4.29 | sort -V | tail -1)" = 3.4.29 ] ||
+    fail "the Linux files need GLIBCXX_$cxx, newer than README's GLIBCXX_3.4.29"
+fi
+
+[ "$status" -eq 0 ] && echo "package check passed: $name, $tarball"
 exit $status
