@@ -48,6 +48,20 @@ class Interrupt {
   std::unique_ptr<Impl> impl_;
 };
 
+// What became of a step of a delivery, the system's error turned into one of ours
+// (in one function per backend).
+enum class NetStatus {
+  kOk,
+  kRefused,        // nothing listens on the port: the peer refused the connection
+  kTimedOut,       // the peer never answered the connection
+  kUnreachable,    // no route to the host or its network
+  kNameNotFound,   // the name does not resolve (also a name server that fails)
+  kNoIpv4Address,  // the name resolves, but to no IPv4 address
+  kInterrupted,    // the interrupt fired first
+  kPeerFailed,     // the connection was reset or closed before all was sent
+  kFailed,         // anything else the system refused
+};
+
 // An IPv4 address in network byte order.
 using Ipv4Address = std::uint32_t;
 constexpr Ipv4Address kNoAddress = 0xFFFFFFFFu;  // INADDR_NONE
@@ -55,12 +69,12 @@ constexpr Ipv4Address kNoAddress = 0xFFFFFFFFu;  // INADDR_NONE
 // inet_addr: dotted IPv4 text, or kNoAddress when `host` is not one.
 Ipv4Address ParseIpv4Address(const char* host);
 
-// The first IPv4 address of `host`. False when the name does not resolve, has no
-// address, or the interrupt fired. Where the system has no lookup that can be
-// abandoned (gethostbyname on Windows, other C libraries than glibc), a lookup
-// already under way runs to the resolver's own end.
-bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
-                        Ipv4Address* address);
+// The first IPv4 address of `host`: kOk with `*address` set; else kNameNotFound,
+// kNoIpv4Address (a name with IPv6 addresses only, say) or kInterrupted. Where the
+// system has no lookup that can be abandoned (gethostbyname on Windows, other C
+// libraries than glibc), a lookup already under way runs to the resolver's own end.
+NetStatus ResolveIpv4Address(const char* host, const Interrupt& interrupt,
+                             Ipv4Address* address);
 
 // One IPv4 TCP socket; closed by Close or the destructor on every path. Used by
 // one thread at a time (the worker).
@@ -74,14 +88,22 @@ class TcpClient {
   // socket(AF_INET, SOCK_STREAM, 0). False when no socket could be opened, or
   // when the interrupt has fired.
   bool Open(const Interrupt& interrupt);
-  // connect to address:port (port in host order; converted with htons). True on
-  // success.
-  bool Connect(Ipv4Address address, std::uint16_t port,
-               const Interrupt& interrupt);
-  // Sends `size` bytes: continued until all is sent, the peer fails, or the
-  // interrupt fires. The caller learns nothing of the outcome.
-  void Send(const char* data, std::size_t size, const Interrupt& interrupt);
+  // connect to address:port (port in host order; converted with htons). kOk once
+  // connected; kRefused, kTimedOut, kUnreachable, kInterrupted or kFailed.
+  NetStatus Connect(Ipv4Address address, std::uint16_t port,
+                    const Interrupt& interrupt);
+  // Sends `size` bytes: continued until all is sent (kOk), the peer fails
+  // (kPeerFailed, kFailed) or the interrupt fires while the send has to wait
+  // (kInterrupted). What the system takes at once always goes, also after the
+  // interrupt has fired, so a connection that is made carries its data: a peer
+  // never sees an empty connection for a delivery cut short.
+  NetStatus Send(const char* data, std::size_t size, const Interrupt& interrupt);
+  // Closes the socket; what is still buffered goes out after the close.
   void Close();
+  // Closes the socket with a reset and discards what is still buffered, for a
+  // delivery cut short: the peer sees an aborted connection, never one that ends
+  // as if it were complete.
+  void Abort();
   // The system's socket (a SOCKET on Windows, a descriptor on POSIX); -1 when
   // closed. For checks of how it was made; the client still owns it.
   std::intptr_t SystemHandle() const { return handle_; }

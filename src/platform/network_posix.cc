@@ -40,10 +40,25 @@ bool SetFlags(int fd, int statusFlags) {
          fcntl(fd, F_SETFD, descriptor | FD_CLOEXEC) == 0;
 }
 
+// The one place a system error becomes ours.
+NetStatus FromErrno(int error) {
+  switch (error) {
+    case ECONNREFUSED: return NetStatus::kRefused;
+    case ETIMEDOUT: return NetStatus::kTimedOut;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ENETDOWN: return NetStatus::kUnreachable;
+    case ECONNRESET:
+    case EPIPE: return NetStatus::kPeerFailed;
+    default: return NetStatus::kFailed;
+  }
+}
+
 enum class Ready { kSocket, kInterrupted, kFailed };
 
 // Waits, without a limit, until `fd` is ready for `events` or the interrupt fires.
-// The interrupt wins when both are ready.
+// The socket wins when both are ready, so what can be done without waiting is done.
 Ready WaitFor(int fd, short events, int interruptFd) {
   pollfd fds[2] = {{fd, events, 0}, {interruptFd, POLLIN, 0}};
   for (;;) {
@@ -53,8 +68,8 @@ Ready WaitFor(int fd, short events, int interruptFd) {
       if (errno == EINTR) continue;
       return Ready::kFailed;
     }
-    if (fds[1].revents != 0) return Ready::kInterrupted;
     if (fds[0].revents != 0) return Ready::kSocket;
+    if (fds[1].revents != 0) return Ready::kInterrupted;
   }
 }
 
@@ -127,19 +142,25 @@ Ipv4Address ParseIpv4Address(const char* host) {
 
 namespace {
 
-bool FirstIpv4(const addrinfo* list, Ipv4Address* address) {
+// The first IPv4 address of a lookup's result. A name that has addresses, but none
+// of them IPv4, is told apart from one that has none, so that the script learns
+// why its text went nowhere.
+NetStatus FirstIpv4(int error, const addrinfo* list, Ipv4Address* address) {
+  if (error != 0) return NetStatus::kNameNotFound;
   for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
     if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
       *address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
-      return true;
+      return NetStatus::kOk;
     }
   }
-  return false;
+  return list != nullptr ? NetStatus::kNoIpv4Address : NetStatus::kNameNotFound;
 }
 
-addrinfo Ipv4Hints() {
+// Every family, so that a name with only IPv6 addresses is seen as one; only an
+// IPv4 address is ever used.
+addrinfo LookupHints() {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
   return hints;
 }
@@ -165,28 +186,29 @@ namespace {
 // cancelled is therefore left allocated (a few bytes, once per unload at most).
 struct PendingLookup {
   std::string name;
-  addrinfo hints = Ipv4Hints();
+  addrinfo hints = LookupHints();
   gaicb request{};
 };
 
 }  // namespace
 
-bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
-                        Ipv4Address* address) {
-  if (host == nullptr || interrupt.IsTriggered()) return false;
+NetStatus ResolveIpv4Address(const char* host, const Interrupt& interrupt,
+                             Ipv4Address* address) {
+  if (interrupt.IsTriggered()) return NetStatus::kInterrupted;
+  if (host == nullptr) return NetStatus::kNameNotFound;
   auto lookup = std::make_unique<PendingLookup>();
   lookup->name = host;
   lookup->request.ar_name = lookup->name.c_str();
   lookup->request.ar_request = &lookup->hints;
   gaicb* list[1] = {&lookup->request};
   // No notification: nothing of ours runs on the library's threads.
-  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return false;
+  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return NetStatus::kFailed;
   bool interrupted = false;
   while (gai_error(&lookup->request) == EAI_INPROGRESS) {
     if (interrupt.IsTriggered()) {
       if (gai_cancel(&lookup->request) == EAI_NOTCANCELED) {
         static_cast<void>(lookup.release());  // still in the library's hands
-        return false;
+        return NetStatus::kInterrupted;
       }
       interrupted = true;  // cancelled, or done meanwhile
       break;
@@ -194,26 +216,27 @@ bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
     timespec slice = {0, kResolveSliceNs};
     gai_suspend(list, 1, &slice);
   }
-  bool found = false;
-  if (!interrupted && gai_error(&lookup->request) == 0) {
-    found = FirstIpv4(lookup->request.ar_result, address);
+  NetStatus status = NetStatus::kInterrupted;
+  if (!interrupted) {
+    status = FirstIpv4(gai_error(&lookup->request), lookup->request.ar_result, address);
   }
   if (lookup->request.ar_result != nullptr) freeaddrinfo(lookup->request.ar_result);
-  return found;
+  return status;
 }
 
 #else
 
 // Other C libraries offer no asynchronous lookup: this one is not interruptible.
-bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
-                        Ipv4Address* address) {
-  if (host == nullptr || interrupt.IsTriggered()) return false;
-  addrinfo hints = Ipv4Hints();
+NetStatus ResolveIpv4Address(const char* host, const Interrupt& interrupt,
+                             Ipv4Address* address) {
+  if (interrupt.IsTriggered()) return NetStatus::kInterrupted;
+  if (host == nullptr) return NetStatus::kNameNotFound;
+  addrinfo hints = LookupHints();
   addrinfo* result = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &result) != 0) return false;
-  bool found = FirstIpv4(result, address);
-  freeaddrinfo(result);
-  return found;
+  const int error = getaddrinfo(host, nullptr, &hints, &result);
+  const NetStatus status = FirstIpv4(error, error == 0 ? result : nullptr, address);
+  if (error == 0) freeaddrinfo(result);
+  return status;
 }
 
 #endif
@@ -237,28 +260,35 @@ bool TcpClient::Open(const Interrupt& interrupt) {
   return true;
 }
 
-bool TcpClient::Connect(Ipv4Address address, std::uint16_t port,
-                        const Interrupt& interrupt) {
-  if (handle_ < 0 || interrupt.IsTriggered()) return false;
+NetStatus TcpClient::Connect(Ipv4Address address, std::uint16_t port,
+                             const Interrupt& interrupt) {
+  if (handle_ < 0) return NetStatus::kFailed;
+  // Not begun once the interrupt has fired: no connection is made for nothing.
+  if (interrupt.IsTriggered()) return NetStatus::kInterrupted;
   int fd = static_cast<int>(handle_);
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address;
   if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
-    return true;
+    return NetStatus::kOk;
   }
   // After EINTR a non-blocking connect goes on in the background, like EINPROGRESS.
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd) != Ready::kSocket) return false;
+  if (errno != EINPROGRESS && errno != EINTR) return FromErrno(errno);
+  switch (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd)) {
+    case Ready::kSocket: break;
+    case Ready::kInterrupted: return NetStatus::kInterrupted;
+    case Ready::kFailed: return NetStatus::kFailed;
+  }
   int error = 0;
   socklen_t length = sizeof error;
-  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return NetStatus::kFailed;
+  return error == 0 ? NetStatus::kOk : FromErrno(error);
 }
 
-void TcpClient::Send(const char* data, std::size_t size,
-                     const Interrupt& interrupt) {
-  if (handle_ < 0 || interrupt.IsTriggered()) return;
+NetStatus TcpClient::Send(const char* data, std::size_t size,
+                          const Interrupt& interrupt) {
+  if (handle_ < 0) return NetStatus::kFailed;
   int fd = static_cast<int>(handle_);
   while (size > 0) {
     ssize_t n = send(fd, data, size, kSendFlags);
@@ -270,11 +300,16 @@ void TcpClient::Send(const char* data, std::size_t size,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // An error or hang-up also wakes the wait; the next send reports it.
-      if (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd) != Ready::kSocket) return;
-      continue;
+      switch (WaitFor(fd, POLLOUT, interrupt.impl_->readEnd)) {
+        case Ready::kSocket: continue;
+        case Ready::kInterrupted: return NetStatus::kInterrupted;
+        case Ready::kFailed: return NetStatus::kFailed;
+      }
     }
-    return;  // the peer failed (reset, closed): the rest can't be delivered
+    // The peer failed (reset, closed): the rest can't be delivered.
+    return n < 0 ? FromErrno(errno) : NetStatus::kFailed;
   }
+  return NetStatus::kOk;
 }
 
 void TcpClient::Close() {
@@ -282,6 +317,15 @@ void TcpClient::Close() {
   if (handle_ < 0) return;
   close(static_cast<int>(handle_));
   handle_ = -1;
+}
+
+void TcpClient::Abort() {
+  if (handle_ >= 0) {
+    // A linger time of 0 makes the close send a reset.
+    linger now = {1, 0};
+    setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+  }
+  Close();
 }
 
 }  // namespace platform

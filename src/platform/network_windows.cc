@@ -74,16 +74,46 @@ Ipv4Address ParseIpv4Address(const char* host) {
   return inet_addr(host);
 }
 
-bool ResolveIpv4Address(const char* host, const Interrupt& interrupt,
-                        Ipv4Address* address) {
-  if (host == nullptr || interrupt.IsTriggered()) return false;
+namespace {
+
+// The one place a Windows Sockets error becomes ours.
+NetStatus FromWsaError(int error) {
+  switch (error) {
+    case WSAECONNREFUSED: return NetStatus::kRefused;
+    case WSAETIMEDOUT: return NetStatus::kTimedOut;
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+    case WSAEHOSTDOWN:
+    case WSAENETDOWN: return NetStatus::kUnreachable;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAESHUTDOWN: return NetStatus::kPeerFailed;
+    // A name that exists, but has no address of the family asked for (IPv4).
+    case WSANO_DATA: return NetStatus::kNoIpv4Address;
+    case WSAHOST_NOT_FOUND:
+    case WSATRY_AGAIN:
+    case WSANO_RECOVERY: return NetStatus::kNameNotFound;
+    default: return NetStatus::kFailed;
+  }
+}
+
+}  // namespace
+
+NetStatus ResolveIpv4Address(const char* host, const Interrupt& interrupt,
+                             Ipv4Address* address) {
+  if (interrupt.IsTriggered()) return NetStatus::kInterrupted;
+  if (host == nullptr) return NetStatus::kNameNotFound;
   const hostent* entry = gethostbyname(host);
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+  if (entry == nullptr) {
+    const NetStatus status = FromWsaError(WSAGetLastError());
+    return status == NetStatus::kNoIpv4Address ? status : NetStatus::kNameNotFound;
+  }
+  if (entry->h_addrtype != AF_INET || entry->h_length != 4 ||
       entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
-    return false;
+    return NetStatus::kNoIpv4Address;
   }
   std::memcpy(address, entry->h_addr_list[0], sizeof *address);
-  return true;
+  return NetStatus::kOk;
 }
 
 namespace {
@@ -118,21 +148,22 @@ void SkipSynRetransmissions(SOCKET s) {
 constexpr long kSocketEvents = FD_CONNECT | FD_WRITE | FD_CLOSE;
 
 // Waits, without a limit, until the socket reports one of `wanted` or the
-// interrupt fires; the interrupt wins when both are ready. True with the events
-// and their error codes in `happened` when the socket reported one of `wanted`.
-bool WaitForSocket(SOCKET s, WSAEVENT readiness, HANDLE interrupt, long wanted,
-                   WSANETWORKEVENTS* happened) {
-  WSAEVENT events[2] = {interrupt, readiness};
+// interrupt fires; the socket wins when both are ready (the wait reports the
+// lowest event set), so what can be done without waiting is done. kOk with the
+// events and their error codes in `happened` when the socket reported one of
+// `wanted`.
+NetStatus WaitForSocket(SOCKET s, WSAEVENT readiness, HANDLE interrupt, long wanted,
+                        WSANETWORKEVENTS* happened) {
+  WSAEVENT events[2] = {readiness, interrupt};
   // No interrupt event: the wait is on the socket alone.
-  const DWORD first = interrupt != nullptr ? 0 : 1;
+  const DWORD count = interrupt != nullptr ? 2 : 1;
   for (;;) {
-    DWORD result =
-        WSAWaitForMultipleEvents(2 - first, events + first, FALSE, WSA_INFINITE, FALSE);
-    if (result == WSA_WAIT_FAILED) return false;
-    if (first == 0 && result == WSA_WAIT_EVENT_0) return false;  // interrupted
+    DWORD result = WSAWaitForMultipleEvents(count, events, FALSE, WSA_INFINITE, FALSE);
+    if (result == WSA_WAIT_FAILED) return NetStatus::kFailed;
+    if (result == WSA_WAIT_EVENT_0 + 1) return NetStatus::kInterrupted;
     // Reads and clears what the socket has recorded, and resets its event.
-    if (WSAEnumNetworkEvents(s, readiness, happened) != 0) return false;
-    if ((happened->lNetworkEvents & wanted) != 0) return true;
+    if (WSAEnumNetworkEvents(s, readiness, happened) != 0) return NetStatus::kFailed;
+    if ((happened->lNetworkEvents & wanted) != 0) return NetStatus::kOk;
   }
 }
 
@@ -161,9 +192,11 @@ bool TcpClient::Open(const Interrupt& interrupt) {
   return true;
 }
 
-bool TcpClient::Connect(Ipv4Address address, std::uint16_t port,
-                        const Interrupt& interrupt) {
-  if (handle_ == -1 || interrupt.IsTriggered()) return false;
+NetStatus TcpClient::Connect(Ipv4Address address, std::uint16_t port,
+                             const Interrupt& interrupt) {
+  if (handle_ == -1) return NetStatus::kFailed;
+  // Not begun once the interrupt has fired: no connection is made for nothing.
+  if (interrupt.IsTriggered()) return NetStatus::kInterrupted;
   SOCKET s = AsSocket(handle_);
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
@@ -171,21 +204,22 @@ bool TcpClient::Connect(Ipv4Address address, std::uint16_t port,
   peer.sin_addr.s_addr = address;
   static_assert(sizeof peer == 16, "an IPv4 socket address is 16 bytes");
   if (connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
-    return true;
+    return NetStatus::kOk;
   }
-  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+  const int error = WSAGetLastError();
+  if (error != WSAEWOULDBLOCK) return FromWsaError(error);
   WSANETWORKEVENTS happened{};
-  if (!WaitForSocket(s, readiness_, interrupt.impl_->event, FD_CONNECT | FD_CLOSE,
-                     &happened)) {
-    return false;
-  }
-  return (happened.lNetworkEvents & FD_CONNECT) != 0 &&
-         happened.iErrorCode[FD_CONNECT_BIT] == 0;
+  const NetStatus waited = WaitForSocket(s, readiness_, interrupt.impl_->event,
+                                         FD_CONNECT | FD_CLOSE, &happened);
+  if (waited != NetStatus::kOk) return waited;
+  if ((happened.lNetworkEvents & FD_CONNECT) == 0) return NetStatus::kFailed;
+  const int connectError = happened.iErrorCode[FD_CONNECT_BIT];
+  return connectError == 0 ? NetStatus::kOk : FromWsaError(connectError);
 }
 
-void TcpClient::Send(const char* data, std::size_t size,
-                     const Interrupt& interrupt) {
-  if (handle_ == -1 || interrupt.IsTriggered()) return;
+NetStatus TcpClient::Send(const char* data, std::size_t size,
+                          const Interrupt& interrupt) {
+  if (handle_ == -1) return NetStatus::kFailed;
   SOCKET s = AsSocket(handle_);
   while (size > 0) {
     // A talk packet never comes near INT_MAX bytes, but a larger size must not
@@ -198,19 +232,33 @@ void TcpClient::Send(const char* data, std::size_t size,
       size -= static_cast<std::size_t>(n);
       continue;
     }
-    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+    const int error = n == SOCKET_ERROR ? WSAGetLastError() : 0;
+    if (error == WSAEWOULDBLOCK) {
       // A send that would block arms FD_WRITE for the moment there is room again.
       // After FD_CLOSE the next send tells a reset from a peer that only stopped
       // sending and may still read.
       WSANETWORKEVENTS happened{};
-      if (!WaitForSocket(s, readiness_, interrupt.impl_->event, FD_WRITE | FD_CLOSE,
-                         &happened)) {
-        return;
-      }
+      const NetStatus waited = WaitForSocket(s, readiness_, interrupt.impl_->event,
+                                             FD_WRITE | FD_CLOSE, &happened);
+      if (waited != NetStatus::kOk) return waited;
       continue;
     }
-    return;  // the peer failed (reset, closed): the rest can't be delivered
+    // The peer failed (reset, closed): the rest can't be delivered.
+    return error != 0 ? FromWsaError(error) : NetStatus::kFailed;
   }
+  return NetStatus::kOk;
+}
+
+void TcpClient::Abort() {
+  if (handle_ != -1) {
+    // A linger time of 0 makes the close send a reset.
+    linger now{};
+    now.l_onoff = 1;
+    now.l_linger = 0;
+    setsockopt(AsSocket(handle_), SOL_SOCKET, SO_LINGER,
+               reinterpret_cast<const char*>(&now), sizeof now);
+  }
+  Close();
 }
 
 void TcpClient::Close() {

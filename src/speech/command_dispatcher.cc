@@ -42,18 +42,26 @@ void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& resp
     if (IsCommand(request, u"ClearQueue")) ClearQueue(request, response);
     if (IsCommand(request, u"SetQueueMax")) SetQueueMax(request, response);
   }
+  // GetStatus only reads, and what it reads comes with the two numbers below.
+  const bool reportWanted = IsCommand(request, u"GetStatus");
+  if (reportWanted) response.status = 200;
 
-  // Both numbers from one look at the queue, taken after the command: the worker
-  // may already have taken what was just added.
+  // The numbers and the report from one look at the queue, taken after the
+  // command: the worker may already have taken what was just added. In one look,
+  // "nothing waits" and "nothing under way" can't both be seen while a text is
+  // still to be delivered.
   std::size_t length = 0;
   std::uint16_t maximum = 0;
+  DeliveryReport report;
   {
     platform::LockGuard guard(shared->queueLock);
     length = shared->talkQueue.size();
     maximum = shared->queueMax;
+    if (reportWanted) report = shared->report;
   }
   response.result = DecimalText(length);
   response.values.push_back(DecimalText(maximum));
+  if (reportWanted) AppendReportValues(report, response.values);
 }
 
 }  // namespace speech

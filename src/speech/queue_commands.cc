@@ -83,6 +83,13 @@ void CTovaro::ClearQueue(saori::CSAORIRequest& /*request*/,
   {
     platform::LockGuard guard(shared->queueLock);
     dropped.swap(shared->talkQueue);
+    if (!dropped.empty()) {
+      DeliveryReport& report = shared->report;
+      report.dropped += dropped.size();
+      report.lastCause = DropCause::kCleared;
+      report.lastHost.clear();
+      report.lastPort = 0;
+    }
   }
   response.status = 200;
 }

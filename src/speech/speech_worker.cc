@@ -13,6 +13,21 @@ namespace {
 
 using SharedRef = std::shared_ptr<CTovaro::Shared>;
 
+// Counts what became of `entry` and, when it was dropped, keeps why and where it
+// was to go. Takes the entry's host without copying it, so nothing is allocated
+// under the lock.
+void Record(DeliveryReport& report, DropCause outcome, TalkEntry& entry) {
+  report.busy = false;
+  if (outcome == DropCause::kNone) {
+    ++report.delivered;
+    return;
+  }
+  ++report.dropped;
+  report.lastCause = outcome;
+  report.lastHost.swap(entry.host);
+  report.lastPort = entry.port;
+}
+
 // The worker thread's start routine; `argument` is the worker's own reference to
 // the shared record, which it takes over. The worker also owes the network
 // library's stop: it gives it as it leaves, outside any loader lock, whether
@@ -43,6 +58,7 @@ bool CTovaro::OnLoad() {
     // No worker yet; the lock only keeps the guarded members' rule uniform.
     platform::LockGuard guard(s.queueLock);
     s.talkQueue.clear();
+    s.report = DeliveryReport();
     s.queueMax = kDefaultQueueMax;
     // The worker's first step is its wait.
     s.workerWaiting = true;
@@ -62,10 +78,9 @@ bool CTovaro::OnLoad() {
 
 bool CTovaro::OnUnload() {
   Shared& s = *shared;
+  // The worker takes no further entry; the one under way may finish.
   s.running = false;
   s.wakeEvent.Signal();
-  // Cuts short a delivery blocked on the network.
-  s.deliveryInterrupt.Trigger();
   // Called inside the loader lock (from another module's DllMain, as it is freed),
   // no wait for the worker could end: the thread can neither begin nor end while
   // that lock is held, and whatever the worker is doing may itself be waiting for
@@ -73,9 +88,15 @@ bool CTovaro::OnUnload() {
   // is free. Anywhere else its thread is waited for, so that once unload has
   // returned nothing of the worker is left in the module.
   const bool mayWait = !platform::HoldsLoaderLock();
-  // The one wait of unload: after it nothing else waits, so unload is within the
-  // limit on every path.
-  const bool workerEnded = workerThread.WaitForEnd(mayWait ? kWorkerStopTimeoutMs : 0);
+  // A worker that is idle, or whose delivery ends in the grace, ends here; the
+  // text the server was reading then arrives whole.
+  bool workerEnded = mayWait && workerThread.WaitForEnd(kDeliveryGraceMs);
+  if (!workerEnded) {
+    // Cuts short a delivery blocked on the network. The bound of this wait is the
+    // bound of unload: nothing after it waits.
+    s.deliveryInterrupt.Trigger();
+    workerEnded = workerThread.WaitForEnd(mayWait ? kWorkerStopTimeoutMs : 0);
+  }
   // A worker still running (in the loader lock, or a name lookup that can't be
   // abandoned) is let go; it keeps the event through its share of the record.
   workerThread.Close();
@@ -103,10 +124,16 @@ void CTovaro::RunWorker(Shared& shared) {
     shared.wakeEvent.Wait();
     // One buffer for the whole pass, resized for each entry.
     std::vector<char> packet;
+    TalkEntry entry;
+    // `entry` has been tried, and what became of it is recorded with the next look
+    // at the queue, so a delivery takes the lock no more often than before.
+    bool tried = false;
+    DropCause outcome = DropCause::kNone;
     for (;;) {
-      TalkEntry entry;
       {
         platform::LockGuard guard(shared.queueLock);
+        if (tried) Record(shared.report, outcome, entry);
+        tried = false;
         if (!shared.running) break;
         if (shared.talkQueue.empty()) {
           shared.workerWaiting = true;
@@ -114,14 +141,17 @@ void CTovaro::RunWorker(Shared& shared) {
         }
         entry = std::move(shared.talkQueue.front());
         shared.talkQueue.pop_front();
+        shared.report.busy = true;
       }
       // Delivery happens outside the lock, so no request waits for the server.
       // An entry that can't be built or sent (memory, say) is dropped like one
       // that can't be delivered; the exception must not end the host process.
       try {
-        shared.delivery->Deliver(entry, packet, shared.deliveryInterrupt);
+        outcome = shared.delivery->Deliver(entry, packet, shared.deliveryInterrupt);
       } catch (const std::exception&) {
+        outcome = DropCause::kOutOfMemory;
       }
+      tried = true;
     }
     if (!shared.running) return;
   }

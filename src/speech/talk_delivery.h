@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "speech/delivery_report.h"
 #include "speech/talk_entry.h"
 
 namespace platform {
@@ -25,25 +26,27 @@ class TalkDelivery {
   virtual ~TalkDelivery() = default;
 
   // Delivers `entry`, building its packet in `buffer` (kept between calls so it
-  // can be reused). Must return promptly once `interrupt` fires. Any failure drops
-  // the entry silently. Exhausted memory throws.
-  virtual void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-                       const platform::Interrupt& interrupt) = 0;
+  // can be reused). Must return promptly once `interrupt` fires. Returns kNone
+  // when the whole packet went out, else why the entry was dropped (kUnload when
+  // the interrupt cut it short); it is never retried. Exhausted memory throws.
+  virtual DropCause Deliver(const TalkEntry& entry, std::vector<char>& buffer,
+                            const platform::Interrupt& interrupt) = 0;
 };
 
 // The real delivery over TCP. Stateless.
 class SocketTalkDelivery final : public TalkDelivery {
  public:
-  void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-               const platform::Interrupt& interrupt) override;
+  DropCause Deliver(const TalkEntry& entry, std::vector<char>& buffer,
+                    const platform::Interrupt& interrupt) override;
 };
 
 // Connects to the entry's host (dotted IPv4 used as it is, else resolved, first
 // address only) and port, sends its packet built in `buffer`, and closes the
-// connection. Nothing is read back. Any failure drops the entry silently; the
-// caller learns nothing. Worker thread only. Exhausted memory throws.
-void SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
-                    const platform::Interrupt& interrupt);
+// connection. Nothing is read back. Returns what Deliver returns; a port of 0 is
+// not tried. A delivery cut short closes its connection with a reset. Worker
+// thread only. Exhausted memory throws.
+DropCause SendTalkPacket(const TalkEntry& entry, std::vector<char>& buffer,
+                         const platform::Interrupt& interrupt);
 
 }  // namespace speech
 

@@ -26,4 +26,9 @@ std::uint16_t CTovaro::QueueMax() {
   return shared->queueMax;
 }
 
+DeliveryReport CTovaro::Report() {
+  platform::LockGuard guard(shared->queueLock);
+  return shared->report;
+}
+
 }  // namespace speech

@@ -71,8 +71,8 @@ class FakeTalkDelivery final : public TalkDelivery {
   }
   std::vector<Delivery> Deliveries() { return WaitForDeliveries(0); }
 
-  void Deliver(const TalkEntry& entry, std::vector<char>& buffer,
-               const platform::Interrupt& interrupt) override {
+  DropCause Deliver(const TalkEntry& entry, std::vector<char>& buffer,
+                    const platform::Interrupt& interrupt) override {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto found = faults_.find(entry.host);
     const Fault fault = found == faults_.end() ? Fault::kNone : found->second;
@@ -82,13 +82,18 @@ class FakeTalkDelivery final : public TalkDelivery {
       throw std::bad_alloc();
     }
     const std::string packet(buffer.data(), BuildTalkPacket(entry, buffer));
+    DropCause outcome = DropCause::kNone;
     if (fault == Fault::kNone) delivery.bytes = packet;
+    if (fault == Fault::kRefused) outcome = DropCause::kRefused;
+    if (fault == Fault::kResets) outcome = DropCause::kSendFailed;
     if (Hangs(fault)) {
       delivery.interrupted = Hang(lock, interrupt);
       const std::size_t sent = fault == Fault::kStopsMidSend ? packet.size() / 2 : 0;
       delivery.bytes = packet.substr(0, delivery.interrupted ? sent : packet.size());
+      if (delivery.interrupted) outcome = DropCause::kUnload;
     }
     Finish(delivery);
+    return outcome;
   }
 
  private:

@@ -39,7 +39,7 @@ bool ConnectsPromptly(platform::TcpClient& client, std::uint16_t port) {
   bool done = false;
   bool connected = false;
   std::thread connecting([&] {
-    const bool ok = client.Connect(Loopback(), port, giveUp);
+    const bool ok = client.Connect(Loopback(), port, giveUp) == platform::NetStatus::kOk;
     std::lock_guard<std::mutex> lock(mutex);
     connected = ok;
     done = true;

@@ -252,7 +252,8 @@ class Client {
  public:
   explicit Client(std::uint16_t port) {
     connected_ = socket_.Open(interrupt_) &&
-                 socket_.Connect(platform::ParseIpv4Address("127.0.0.1"), port, interrupt_);
+                 socket_.Connect(platform::ParseIpv4Address("127.0.0.1"), port,
+                                 interrupt_) == platform::NetStatus::kOk;
   }
   bool connected() const { return connected_; }
   void Send(const std::string& bytes) { socket_.Send(bytes.data(), bytes.size(), interrupt_); }

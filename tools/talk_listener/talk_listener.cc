@@ -147,7 +147,8 @@ bool Listen(TcpListener& listener, const std::string& host, std::uint16_t port,
             const platform::Interrupt& never, std::string* error) {
   platform::Ipv4Address address = platform::ParseIpv4Address(host.c_str());
   if (address == platform::kNoAddress &&
-      !platform::ResolveIpv4Address(host.c_str(), never, &address)) {
+      platform::ResolveIpv4Address(host.c_str(), never, &address) !=
+          platform::NetStatus::kOk) {
     *error = "can't resolve '" + host + "' to an IPv4 address";
     return false;
   }
