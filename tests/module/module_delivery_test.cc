@@ -98,6 +98,114 @@ TEST_F(ModuleDeliveryTest, TextInEveryCharsetArrivesAsUtf8InOrderEachOnItsOwnCon
   EXPECT_EQ(module.Unload(), 1);
 }
 
+// GetStatus once the worker is done: what became of one text, for each way a
+// text can end, with the destination as the module read it in both sentences.
+TEST_F(ModuleDeliveryTest, GetStatusSaysWhatBecameOfEachText) {
+  TalkListener server;
+  const std::string served = std::to_string(server.port());
+  const std::string closed = std::to_string(UnusedPort());
+  struct Case {
+    std::string host;
+    std::string port;
+    const char* cause;  // Value4
+  };
+  const Case cases[] = {
+      {"127.0.0.1", served, "none"},
+      {"127.0.0.1", closed, "refused"},
+      {"nosuch.invalid", served, "unknown-host"},
+      {"::1", served, "not-ipv4"},
+      {"127.0.0.1:" + served, served, "not-ipv4"},
+      {"127.0.0.1", "\xEF\xBC\x95\xEF\xBC\x90", "bad-port"},  // full-width digits
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host + " " + c.port);
+    ASSERT_EQ(module.Load("C:/ghost/"), 1);
+    module.Request(HostExecute("UTF-8", {"AddQueue", "hello", c.host, c.port}));
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(kArrivalTimeoutMs);
+    std::string answer;
+    do {
+      answer = module.Request(HostExecute("UTF-8", {"GetStatus"})).bytes;
+    } while ((HeaderValue(answer, "Result") != "0" || HeaderValue(answer, "Value1") != "0") &&
+             Clock::now() < deadline);
+    EXPECT_EQ(StatusLine(answer), "SAORI/1.0 200 OK");
+    EXPECT_EQ(HeaderValue(answer, "Value0"), "255");
+    EXPECT_EQ(HeaderValue(answer, "Value1"), "0");
+    const bool delivered = std::string(c.cause) == "none";
+    EXPECT_EQ(HeaderValue(answer, "Value2"), delivered ? "1" : "0");
+    EXPECT_EQ(HeaderValue(answer, "Value3"), delivered ? "0" : "1");
+    EXPECT_EQ(HeaderValue(answer, "Value4"), c.cause);
+    const std::string quoted = "\"" + c.host + "\"";
+    if (delivered) {
+      EXPECT_EQ(HeaderValue(answer, "Value5"), "");
+      EXPECT_EQ(HeaderValue(answer, "Value6"), "");
+    } else {
+      EXPECT_NE(HeaderValue(answer, "Value5").find("\xE3\x80\x8C" + c.host + "\xE3\x80\x8D"),
+                std::string::npos);  // in corner brackets
+      EXPECT_NE(HeaderValue(answer, "Value6").find(quoted), std::string::npos);
+    }
+    EXPECT_EQ(module.Unload(), 1);
+  }
+  EXPECT_EQ(server.WaitForPackets(1, kArrivalTimeoutMs).size(), 1u);
+
+  // ClearQueue drops what waits behind a delivery that is stalled.
+  TalkListener stalling(TalkListener::Mode::kNeverAccept);
+  ASSERT_EQ(module.Load("C:/ghost/"), 1);
+  module.Request(
+      HostExecute("UTF-8", {"AddQueue", "stalled", "127.0.0.1", std::to_string(stalling.port())}));
+  for (const char* text : {"one", "two"}) module.Request(AddQueueTo(server, text));
+  module.Request(HostExecute("UTF-8", {"ClearQueue"}));
+  const std::string answer = module.Request(HostExecute("UTF-8", {"GetStatus"})).bytes;
+  // The worker may not have taken the stalled text yet, which ClearQueue then drops too.
+  const std::string dropped = HeaderValue(answer, "Value3");
+  EXPECT_TRUE(dropped == "2" || dropped == "3") << dropped;
+  EXPECT_EQ(HeaderValue(answer, "Value4"), "cleared");
+  EXPECT_EQ(module.Unload(), 1);
+}
+
+// unload right after AddQueue, as a script's last line does, either at once or
+// once the worker has taken the text (Result 0, the moment the old --wait
+// unloaded): a text taken arrives whole, one still waiting is discarded, and no
+// connection ends empty or cut. TOVARO_UNLOAD_CYCLES sets the number of cycles;
+// the counts are printed.
+TEST_F(ModuleDeliveryTest, UnloadRightAfterAddQueueLetsATakenTextArrive) {
+  const char* cyclesText = std::getenv("TOVARO_UNLOAD_CYCLES");
+  const int cycles = cyclesText != nullptr ? std::atoi(cyclesText) : 30;
+  TalkListener server;
+  std::size_t taken = 0;
+  for (int i = 0; i < cycles; ++i) {
+    ASSERT_EQ(module.Load("C:/ghost/"), 1);
+    module.Request(AddQueueTo(server, "hello"));
+    if (i % 2 == 1) {
+      const Clock::time_point deadline =
+          Clock::now() + std::chrono::milliseconds(kArrivalTimeoutMs);
+      while (HeaderValue(module.Request(HostExecute("UTF-8", {})).bytes, "Result") != "0") {
+        ASSERT_LT(Clock::now(), deadline) << "the worker never took the text";
+      }
+      ++taken;
+    }
+    EXPECT_EQ(module.Unload(), 1);
+  }
+  // A last text, waited for: once it is in, every earlier connection has ended.
+  ASSERT_EQ(module.Load("C:/ghost/"), 1);
+  module.Request(AddQueueTo(server, "last"));
+  std::vector<std::string> packets;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kArrivalTimeoutMs);
+  do {
+    packets = server.WaitForPackets(packets.size() + 1, 100);
+  } while ((packets.empty() || packets.back() != DefaultTalkPacket("last")) &&
+           Clock::now() < deadline);
+  EXPECT_EQ(module.Unload(), 1);
+  ASSERT_FALSE(packets.empty());
+  EXPECT_EQ(packets.back(), DefaultTalkPacket("last"));
+  packets.pop_back();
+  for (const std::string& packet : packets) EXPECT_EQ(packet, DefaultTalkPacket("hello"));
+  EXPECT_GE(packets.size(), taken);
+  std::printf("unload right after AddQueue: %d cycles, %d texts taken by the worker, %d "
+              "arrived\n",
+              cycles, static_cast<int>(taken), static_cast<int>(packets.size()));
+}
+
 // A host that frees the module without unload, again and again, while a delivery
 // hangs on a server or has only just set off for a port where nothing listens:
 // no crash, no cycle anywhere near stuck, never more than one worker at work, and a

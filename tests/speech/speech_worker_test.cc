@@ -53,15 +53,17 @@ struct FaultCase {
   const char* name;
   Fault fault;
   std::size_t bytesBeforeInterrupt;  // of "held", for the faults that hang
+  DropCause cause;                   // what GetStatus reports; kNone: delivered
 };
 const FaultCase kFaults[] = {
-    {"refused", Fault::kRefused, 0},
-    {"resets", Fault::kResets, 0},
-    {"out of memory", Fault::kOutOfMemory, 0},
-    {"lookup hangs", Fault::kLookupHangs, 0},
-    {"never accepts", Fault::kNeverAccepts, 0},
-    {"never reads", Fault::kNeverReads, 0},
-    {"stops mid-send", Fault::kStopsMidSend, PacketFor("held").size() / 2},
+    {"refused", Fault::kRefused, 0, DropCause::kRefused},
+    {"resets", Fault::kResets, 0, DropCause::kSendFailed},
+    {"out of memory", Fault::kOutOfMemory, 0, DropCause::kOutOfMemory},
+    // Released, a hang delivers.
+    {"lookup hangs", Fault::kLookupHangs, 0, DropCause::kNone},
+    {"never accepts", Fault::kNeverAccepts, 0, DropCause::kNone},
+    {"never reads", Fault::kNeverReads, 0, DropCause::kNone},
+    {"stops mid-send", Fault::kStopsMidSend, PacketFor("held").size() / 2, DropCause::kNone},
 };
 
 // An instance between OnLoad and OnUnload, delivering to the fake.
@@ -144,6 +146,12 @@ TEST_F(SpeechWorkerTest, ClearQueueDropsWaitingEntriesButNotTheOneUnderWay) {
   EXPECT_EQ(cleared.status, 200);
   EXPECT_EQ(cleared.result, u"0");
   EXPECT_EQ(cleared.values, std::vector<WideString>{u"255"});
+  Answer status = Dispatch(tovaro, {u"getstatus"});
+  EXPECT_EQ(status.status, 200);
+  ASSERT_EQ(status.values.size(), 7u);
+  EXPECT_EQ(status.values[1], u"1");  // "held" is still under way
+  EXPECT_EQ(status.values[3], u"3");
+  EXPECT_EQ(status.values[4], u"cleared");
 
   fake->Release();
   ASSERT_EQ(Say(tovaro, "later"), 200);
@@ -156,6 +164,7 @@ TEST_F(SpeechWorkerTest, EachFaultDropsOnlyItsEntryAndHoldsUpNoRequest) {
   for (const FaultCase& c : kFaults) {
     SCOPED_TRACE(c.name);
     const std::size_t before = fake->Deliveries().size();
+    const DeliveryReport reportBefore = tovaro.Report();
     ASSERT_NO_FATAL_FAILURE(MeetFault(c.fault));
     for (const char* text : {"after 1", "after 2"}) EXPECT_EQ(Say(tovaro, text), 200);
     EXPECT_EQ(Status(tovaro, {u"SetQueueMax", u"100"}), 200);
@@ -173,6 +182,16 @@ TEST_F(SpeechWorkerTest, EachFaultDropsOnlyItsEntryAndHoldsUpNoRequest) {
     EXPECT_EQ(deliveries[before].bytes.empty(), !FakeTalkDelivery::Hangs(c.fault));
     EXPECT_EQ(BytesOf({deliveries.end() - 2, deliveries.end()}),
               Packets({"after 1", "after 2"}));
+    // The worker records an entry as it takes the next one: "after 2" may not be
+    // counted yet, the faulty one is.
+    const DeliveryReport report = tovaro.Report();
+    const bool dropped = c.cause != DropCause::kNone;
+    EXPECT_EQ(report.dropped - reportBefore.dropped, dropped ? 1u : 0u);
+    EXPECT_GE(report.delivered - reportBefore.delivered, dropped ? 1u : 2u);
+    if (dropped) {
+      EXPECT_EQ(CauseWord(report.lastCause), std::string(CauseWord(c.cause)));
+      EXPECT_EQ(report.lastHost, "faulty");
+    }
   }
 }
 
@@ -199,6 +218,9 @@ TEST(SpeechWorkerUnloadTest, UnloadCutsAHungDeliveryShortAndDiscardsTheRest) {
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_TRUE(deliveries[0].interrupted);
     EXPECT_EQ(deliveries[0].bytes.size(), c.bytesBeforeInterrupt);
+    const DeliveryReport report = tovaro.Report();
+    EXPECT_EQ(report.lastCause, DropCause::kUnload);
+    EXPECT_FALSE(report.busy);
   }
 }
 

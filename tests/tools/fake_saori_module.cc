@@ -3,7 +3,12 @@
 //   echo ARG...    200, Result: the number of arguments, ValueN: each of them
 // Answers name the request's charset and carry its bytes back unchanged.
 //   status N       an answer with status N
-//   pending N      later bare requests answer Result N, N-1, ..., 0
+//   pending N      later bare requests answer Result N, N-1, ..., 0; so does
+//                  GetStatus, whose Value1 (under way) stays 1 for one answer more
+//   GetStatus      200 as tovaro answers it: Result pending, Value0 255, Value1 under
+//                  way, Value2 delivered 4, Value3 dropped 1, Value4 refused and
+//                  two sentences
+//   nostatus       GetStatus answers 400 from now on, as a module without it does
 //   sjis           200 with a Shift_JIS answer whose Result is the two kanji 日本
 //   garbage        an answer that is not SAORI/1.0
 //   null           no answer block at all
@@ -22,6 +27,8 @@ namespace {
 
 std::string gLog;
 long gPending = 0;
+bool gUnderWay = false;
+bool gKnowsStatus = true;
 // The charset the last request named, so that the answer is written in it too.
 std::string gCharset = "UTF-8";
 
@@ -112,7 +119,25 @@ TOVARO_EXPORT void* TOVARO_CDECL request(void* h, long* len) {
   if (command == "status") return Block(Answer(std::atoi(argument.c_str()), "", {}), len);
   if (command == "pending") {
     gPending = std::atol(argument.c_str());
+    gUnderWay = gPending > 0;
     return Block(Answer(200, argument, {}), len);
+  }
+  if (command == "GetStatus" && gKnowsStatus) {
+    const long pending = gPending;
+    const bool underWay = gUnderWay;
+    if (gPending > 0) {
+      --gPending;
+    } else {
+      gUnderWay = false;
+    }
+    return Block(Answer(200, std::to_string(pending),
+                        {"255", underWay ? "1" : "0", "4", "1", "refused", "ja sentence",
+                         "en sentence"}),
+                 len);
+  }
+  if (command == "nostatus") {
+    gKnowsStatus = false;
+    return Block(Answer(200, "", {}), len);
   }
   if (command == "sjis") {
     return Block("SAORI/1.0 200 OK\r\nCharset: Shift_JIS\r\nResult: \x93\xFA\x96\x7B\r\n\r\n",
@@ -140,4 +165,6 @@ TOVARO_EXPORT const char* TOVARO_CDECL fake_log(long* length) {
 TOVARO_EXPORT void TOVARO_CDECL fake_reset(void) {
   gLog.clear();
   test_support::gPending = 0;
+  test_support::gUnderWay = false;
+  test_support::gKnowsStatus = true;
 }

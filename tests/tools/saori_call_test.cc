@@ -297,14 +297,45 @@ TEST(SaoriCallRunTest, InteractiveModeSendsEachLineWhileTheModuleStaysLoaded) {
   EXPECT_EQ(Count(run.out, "\n\n"), 5u);
 }
 
-TEST(SaoriCallRunTest, WaitRepeatsABareRequestUntilTheResultIsZero) {
-  FakeModule fake(FAKE_MODULE);
-  ToolRun run = RunTool({"--wait", "10", fake.path(), "pending", "3"});
-  EXPECT_EQ(run.exitCode, kExitSuccess) << run.err;
+// --wait asks GetStatus until nothing waits and nothing is under way; a module
+// without the command is asked with bare requests until the Result is 0.
+TEST(SaoriCallRunTest, WaitAsksUntilNothingWaitsOrIsUnderWay) {
+  const std::string status = "request(" + BuildRequest("UTF-8", {"GetStatus"}) + ")\n";
   const std::string bare = "request(" + BuildRequest("UTF-8", {}) + ")\n";
-  EXPECT_EQ(fake.Log(), "loadu(" + fake.directory() + ")\nrequest(" +
-                            BuildRequest("UTF-8", {"pending", "3"}) + ")\n" + bare + bare +
-                            bare + bare + "unload()\n");
+  const std::string pending =
+      "request(" + BuildRequest("UTF-8", {"pending", "2"}) + ")\n";
+  {
+    FakeModule fake(FAKE_MODULE);
+    ToolRun run = RunTool({"--wait", "10", fake.path(), "pending", "2"});
+    EXPECT_EQ(run.exitCode, kExitSuccess) << run.err;
+    // Result 2, 1, 0 with a delivery under way, then 0 with none.
+    EXPECT_EQ(fake.Log(), "loadu(" + fake.directory() + ")\n" + pending + status + status +
+                              status + status + "unload()\n");
+  }
+  FakeModule fake(FAKE_MODULE);
+  ToolRun run = RunTool({"--interactive", "--wait", "10", fake.path()},
+                        "nostatus\npending\t2\n");
+  EXPECT_EQ(run.exitCode, kExitSuccess) << run.err;
+  const std::string log = fake.Log();
+  const std::string after = log.substr(log.find(pending) + pending.size());
+  EXPECT_EQ(after, status + bare + bare + bare + "unload()\n");
+}
+
+TEST(SaoriCallRunTest, StatusShowsTheDeliveryReportInWords) {
+  FakeModule fake(FAKE_MODULE);
+  ToolRun run = RunTool({"--status", fake.path(), "pending", "0"});
+  EXPECT_EQ(run.exitCode, kExitSuccess) << run.err;
+  EXPECT_NE(run.out.find("waiting: 0 (bound 255)\nunder way: nothing\n"
+                         "since load: 4 delivered, 1 dropped\nlast drop: refused\n"
+                         "  en sentence\n  ja sentence\n"),
+            std::string::npos)
+      << run.out;
+
+  ToolRun unknown = RunTool({"--interactive", "--status", fake.path()}, "nostatus\n");
+  EXPECT_EQ(unknown.exitCode, kExitStatus);
+  EXPECT_NE(unknown.err.find("--status: the module does not answer GetStatus"),
+            std::string::npos)
+      << unknown.err;
 }
 
 TEST(SaoriCallRunTest, WritesArgumentsInTheChosenCharset) {

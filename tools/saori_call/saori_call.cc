@@ -1,11 +1,9 @@
 #include "saori_call/saori_call.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <thread>
 
 #include "common/option_reader.h"
 #include "saori_call/answer_reader.h"
@@ -13,6 +11,7 @@
 #include "platform/host_memory.h"
 #include "platform/loaded_module.h"
 #include "saori_call/charset_conversion.h"
+#include "saori_call/delivery_status.h"
 #include "tovaro_version.h"
 
 namespace tools::saori_call {
@@ -34,11 +33,14 @@ constexpr char kUsage[] =
     "                  arguments separated by tabs (blanks belong to the words, two\n"
     "                  tabs give an empty argument); the module stays loaded until\n"
     "                  the input ends. Each answer ends with an empty line.\n"
-    "  --wait SECONDS  before unloading, repeat a bare EXECUTE until its Result is 0,\n"
-    "                  for at most SECONDS. For tovaro the Result is the number of\n"
-    "                  utterances still waiting, which unload would discard; 0 means\n"
-    "                  the worker has taken the last one (its delivery may still be\n"
-    "                  under way).\n"
+    "  --wait SECONDS  before unloading, ask GetStatus until nothing waits and no\n"
+    "                  delivery is under way (Result 0, Value1 0), for at most\n"
+    "                  SECONDS, so that unloading cuts nothing short; a module that\n"
+    "                  does not know GetStatus is asked with a bare EXECUTE until its\n"
+    "                  Result is 0\n"
+    "  --status        before unloading (after --wait), ask GetStatus and show its\n"
+    "                  answer in words: what waits, what was delivered and dropped\n"
+    "                  since load, and why the last text was dropped\n"
     "  --load          call load even when the module exports loadu\n"
     "  --help          show this text\n"
     "  --version       show the version\n"
@@ -196,31 +198,11 @@ bool MakeRequest(const std::vector<std::string>& words, const Charset& charset,
   return true;
 }
 
-// Repeats a bare EXECUTE until its Result is 0, or the time is up.
-void WaitForEmptyQueue(const Module& module, const Charset& charset, double seconds,
-                       std::ostream& err) {
-  const std::string request = BuildRequest(charset.name, {});
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(seconds));
-  for (;;) {
-    Exchange exchange = Send(module, request);
-    Answer answer;
-    if (!exchange.isNull && exchange.length >= 0) {
-      answer = ParseAnswer(AnswerText(exchange.bytes, charset));
-    }
-    if (!answer.isSaori || !answer.hasResult) {
-      err << kName << "--wait: the module gave no Result to wait on\n";
-      return;
-    }
-    if (answer.result == "0") return;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      err << kName << "--wait: Result still " << Printable(answer.result) << " after "
-          << seconds << " s; unloading anyway\n";
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+// The module's answer to `request`, decoded; isSaori is false when there was none.
+Answer AskModule(const Module& module, const std::string& request, const Charset& charset) {
+  Exchange exchange = Send(module, request);
+  if (exchange.isNull || exchange.length < 0) return Answer();
+  return ParseAnswer(AnswerText(exchange.bytes, charset));
 }
 
 }  // namespace
@@ -266,6 +248,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options,
       }
     } else if (name == "--interactive") {
       options->interactive = true;
+    } else if (name == "--status") {
+      options->status = true;
     } else if (name == "--load") {
       options->forceLoad = true;
     } else if (name == "--help") {
@@ -389,8 +373,20 @@ int RunSaoriCall(const std::vector<std::string>& arguments, std::istream& in,
     callRepeatedly(request);
   }
 
+  const saori_call::Ask ask = [&](const std::string& bytes) {
+    return AskModule(module, bytes, charset);
+  };
   if (options.waitSeconds > 0) {
-    WaitForEmptyQueue(module, charset, options.waitSeconds, err);
+    WaitUntilDelivered(ask, charset.name, options.waitSeconds, err);
+  }
+  if (options.status) {
+    const std::string words = DescribeStatus(ask(StatusRequest(charset.name)));
+    if (words.empty()) {
+      err << kName << "--status: the module does not answer GetStatus\n";
+      exitCode = WorseOf(exitCode, kExitStatus);
+    } else {
+      out << words;
+    }
   }
   if (module.unload() == 0) err << kName << "warning: unload returned 0\n";
   module.library.Close();

@@ -20,6 +20,7 @@ struct Options {
   bool interactive = false;
   bool forceLoad = false;      // --load: call load even when loadu exists
   double waitSeconds = 0;      // --wait; 0: unload at once
+  bool status = false;         // --status: show GetStatus's answer before unloading
   bool help = false;
   bool version = false;
   std::string module;
