@@ -5,6 +5,8 @@
 #
 #   tovaro.dll        the 32-bit DLL that script authors install
 #   x64/tovaro.dll    the 64-bit DLL, for 64-bit hosts
+#   tools/saori-call.exe, tools/talk-listener.exe
+#                     the two tools, 32-bit, to see on Windows what arrives
 #   readme.txt        README.ja.md      (Japanese)
 #   readme-en.txt     README.md
 #   LICENSE.txt       LICENSE
@@ -51,5 +53,6 @@ set(CPACK_OUTPUT_FILE_PREFIX ${TOVARO_PACKAGE_OUTPUT})
 set(CPACK_INSTALL_CMAKE_PROJECTS
     "${CMAKE_BINARY_DIR};tovaro;module;/"
     "${CMAKE_BINARY_DIR};tovaro;texts;/"
+    "${CMAKE_BINARY_DIR};tovaro;tools;/"
     "${TOVARO_PACKAGE_X64_BUILD};tovaro;module;/x64")
 include(CPack)

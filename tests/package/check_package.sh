@@ -1,8 +1,9 @@
 #!/bin/sh
 # Checks the packages that scripts/package made, as their users get them:
 #   - SHA256SUMS holds the sums of the zip and the tarball, and they are right;
-#   - the zip holds exactly tovaro.dll, x64/tovaro.dll, readme.txt, readme-en.txt,
-#     LICENSE.txt and CHANGELOG.txt;
+#   - the zip holds exactly tovaro.dll, x64/tovaro.dll, tools/saori-call.exe,
+#     tools/talk-listener.exe, readme.txt, readme-en.txt, LICENSE.txt and
+#     CHANGELOG.txt;
 #   - each text is its source file as UTF-8 with a byte order mark and CR LF line
 #     ends, which Windows Notepad opens with the Japanese intact;
 #   - each DLL is stripped, has a link time stamp of 0 and names its debug file,
@@ -10,6 +11,11 @@
 #     functions, imports only system DLLs and no function newer than the oldest
 #     Windows that README names (check_binary.sh, which says which one that is).
 #   - the 32-bit tovaro.dll, the one script authors install, weighs 200 KiB or less;
+#   - the two tools are 32-bit Windows programs, stripped, naming their debug files,
+#     without a link time stamp, with the version resource, importing only system
+#     DLLs; where 32-bit Wine runs (required when TOVARO_REQUIRE_WINE32 is yes) they
+#     run: each prints its version, and the zip's saori-call.exe, tovaro.dll and
+#     talk-listener.exe deliver a text as the readme's steps on Windows do;
 #   - the Linux tarball holds one folder of its name with exactly tovaro.so,
 #     saori-call, talk-listener, README.md, README.ja.md, LICENSE and CHANGELOG.md;
 #     the texts are their sources; the three are x86-64 ELF files, stripped, each
@@ -42,7 +48,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$dist/$name") || { echo "FAIL: $name can't be read"; exit 1; }
 contents=$(cd "$work" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
-expected="CHANGELOG.txt LICENSE.txt readme-en.txt readme.txt tovaro.dll x64/tovaro.dll "
+expected="CHANGELOG.txt LICENSE.txt readme-en.txt readme.txt tools/saori-call.exe tools/talk-listener.exe tovaro.dll x64/tovaro.dll "
 [ "$contents" = "$expected" ] || fail "the zip holds: $contents"
 
 # check_text FILE SOURCE
@@ -63,14 +69,10 @@ check_text readme-en.txt README.md
 check_text LICENSE.txt LICENSE
 check_text CHANGELOG.txt CHANGELOG.md
 
-# check_dll FILE KIND TRIPLE
-check_dll() {
+# check_pe FILE TRIPLE ORIGINAL_NAME: stripped, names its debug file, no link
+# time stamp, the version resource.
+check_pe() {
   dll=$work/$1
-  [ -f "$dll" ] || return
-  echo "$1: $(wc -c <"$dll") bytes"
-  out=$(sh "$source_dir/tests/module/check_binary.sh" "$2" "$3-objdump" "$dll") ||
-    fail "$1: $out"
-  echo "$out" | sed -n "s|^oldest Windows|$1: oldest Windows|p"
   headers=$("$3-objdump" -h "$dll")
   echo "$headers" | grep -q ' \.debug_' && fail "$1 is not stripped"
   echo "$headers" | grep -q ' \.gnu_debuglink ' || fail "$1 does not name its debug file"
@@ -80,12 +82,67 @@ check_dll() {
   numbers=$(echo "$version" | sed 's/\./, /g')
   for line in "FILEVERSION $numbers, 0" "PRODUCTVERSION $numbers, 0" \
               "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
-              'VALUE "ProductName", "tovaro"' 'VALUE "OriginalFilename", "tovaro.dll"'; do
+              'VALUE "ProductName", "tovaro"' "VALUE \"OriginalFilename\", \"$3\""; do
     echo "$resource" | grep -qF "$line" || fail "$1: the version resource lacks $line"
   done
 }
+
+# check_dll FILE KIND TRIPLE
+check_dll() {
+  dll=$work/$1
+  [ -f "$dll" ] || return
+  echo "$1: $(wc -c <"$dll") bytes"
+  out=$(sh "$source_dir/tests/module/check_binary.sh" "$2" "$3-objdump" "$dll") ||
+    fail "$1: $out"
+  echo "$out" | sed -n "s|^oldest Windows|$1: oldest Windows|p"
+  check_pe "$1" "$3" tovaro.dll
+}
 check_dll tovaro.dll windows i686-w64-mingw32
 check_dll x64/tovaro.dll windows64 x86_64-w64-mingw32
+for tool in saori-call talk-listener; do
+  exe=$work/tools/$tool.exe
+  [ -f "$exe" ] || continue
+  echo "tools/$tool.exe: $(wc -c <"$exe") bytes"
+  i686-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' ||
+    fail "tools/$tool.exe is not a 32-bit Windows program"
+  check_pe "tools/$tool.exe" i686-w64-mingw32 "$tool.exe"
+  imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+            tr 'A-Z' 'a-z' | grep -Evx 'kernel32.dll|msvcrt.dll|ws2_32.dll|user32.dll|advapi32.dll|shell32.dll')
+  [ -z "$imports" ] || fail "tools/$tool.exe imports $(echo "$imports" | tr '\n' ' ')"
+done
+# The tools run as a Windows user runs them, from the unpacked zip.
+if (cd "$source_dir" && scripts/wine-works 32) >/dev/null 2>&1; then
+  wine_run=$source_dir/cmake/wine-run
+  for tool in saori-call talk-listener; do
+    shown=$(cd "$work/tools" && "$wine_run" "./$tool.exe" --version 2>&1 | tr -d '\r')
+    [ "$shown" = "$tool $version" ] || fail "tools/$tool.exe --version printed: $shown"
+  done
+  log=$work/listener.txt
+  (cd "$work/tools" && exec "$wine_run" ./talk-listener.exe --port 0 --count 1) >"$log" 2>&1 &
+  listener=$!
+  port=
+  for _ in $(seq 600); do
+    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log" | head -1)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  said=$(cd "$work" && "$wine_run" tools/saori-call.exe --wait 10 --status tovaro.dll \
+           AddQueue hello 127.0.0.1 "${port:-0}" 2>&1 | tr -d '\r')
+  for _ in $(seq 300); do kill -0 "$listener" 2>/dev/null || break; sleep 0.1; done
+  kill "$listener" 2>/dev/null
+  wait "$listener" 2>/dev/null
+  if grep -q 'text="hello"' "$log" &&
+     echo "$said" | grep -q '^since load: 1 delivered, 0 dropped$'; then
+    echo "the zip's tools ran under 32-bit Wine and delivered a text"
+  else
+    fail "the zip's tools did not deliver a text: $(tr -d '\r' <"$log") / $said"
+  fi
+elif [ "${TOVARO_REQUIRE_WINE32:-no}" = yes ]; then
+  fail "32-bit Wine does not run here, so the zip's tools could not be run"
+else
+  echo "32-bit Wine does not run here: the zip's tools were checked, not run"
+fi
+
 size=$(wc -c <"$work/tovaro.dll" 2>/dev/null || echo 0)
 if [ "$size" -gt 204800 ]; then
   fail "the 32-bit tovaro.dll is $((size - 204800)) bytes over 200 KiB"
