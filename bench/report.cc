@@ -56,7 +56,8 @@ void AnswerSection(const Results& results, std::ostream& out) {
       << Pad("delivery/this", 15) << "process/this\n";
   for (const char* name : {names::kAddQueueUtf8, names::kAddQueueShiftJis,
                            names::kAddQueueRefused, names::kClearQueue,
-                           names::kSetQueueMax, names::kGetVersion, names::kUnparsable}) {
+                           names::kSetQueueMax, names::kGetStatus, names::kGetVersion,
+                           names::kUnparsable}) {
     const Latency* figure = Find(results, name);
     LatencyRow(out, Label(name), figure,
                Pad(TimesFaster(delivery, figure), 15) + TimesFaster(process, figure));

@@ -267,6 +267,8 @@ std::vector<LatencyBenchmark> LatencyBenchmarks() {
       {names::kAddQueueRefused, 10000, 20, Make<RefusedAddQueue>()},
       {names::kClearQueue, 10000, 20, Make<PlainRequest>(ClearQueueRequest(), 200)},
       {names::kSetQueueMax, 10000, 20, Make<PlainRequest>(SetQueueMaxRequest(255), 200)},
+      {names::kGetStatus, 10000, 20,
+       Make<PlainRequest>(ExecuteRequest("UTF-8", {"GetStatus"}), 200)},
       {names::kGetVersion, 10000, 20, Make<PlainRequest>(getVersion, 200)},
       {names::kUnparsable, 10000, 20,
        Make<PlainRequest>(std::string("not a request\r\n\r\n"), 500)},

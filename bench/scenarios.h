@@ -42,6 +42,7 @@ inline const char kAddQueueShiftJis[] = "answer/AddQueue Shift_JIS";
 inline const char kAddQueueRefused[] = "answer/AddQueue refused, queue full";
 inline const char kClearQueue[] = "answer/ClearQueue";
 inline const char kSetQueueMax[] = "answer/SetQueueMax";
+inline const char kGetStatus[] = "answer/GetStatus";
 inline const char kGetVersion[] = "answer/GET Version";
 inline const char kUnparsable[] = "answer/unparsable request";
 inline const char kBlockingDelivery[] = "baseline/blocking delivery to loopback";
