@@ -126,8 +126,6 @@ saori::WideString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-const char* CauseWord(DropCause cause) { return WordsFor(cause, false).word; }
-
 void AppendReportValues(const DeliveryReport& report,
                         std::vector<saori::WideString>& values) {
   const Words words = WordsFor(report.lastCause, report.lastHost.empty());

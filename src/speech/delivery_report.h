@@ -52,9 +52,6 @@ struct DeliveryReport {
 void AppendReportValues(const DeliveryReport& report,
                         std::vector<saori::WideString>& values);
 
-// The fixed word for `cause` ("refused", "timeout", ...). Never null.
-const char* CauseWord(DropCause cause);
-
 }  // namespace speech
 
 #endif  // TOVARO_SPEECH_DELIVERY_REPORT_H_
