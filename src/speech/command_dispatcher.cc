@@ -1,6 +1,8 @@
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "saori/saori_request.h"
 #include "saori/saori_response.h"
@@ -14,7 +16,8 @@ char16_t FoldAsciiCase(char16_t c) {
 }
 
 // Command names are ASCII, so only A-Z and a-z fold; every other unit must match.
-bool IsCommand(const saori::CSAORIRequest& request, const saori::WideString& name) {
+// `name` is a view, so that matching a literal allocates nothing.
+bool IsCommand(const saori::CSAORIRequest& request, std::u16string_view name) {
   if (request.arguments.empty()) return false;
   const saori::WideString& word = request.arguments[0];
   if (word.size() != name.size()) return false;
@@ -52,7 +55,7 @@ void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& resp
   // still to be delivered.
   std::size_t length = 0;
   std::uint16_t maximum = 0;
-  DeliveryReport report;
+  std::optional<DeliveryReport> report;  // only GetStatus pays for it
   {
     platform::LockGuard guard(shared->queueLock);
     length = shared->talkQueue.size();
@@ -61,7 +64,7 @@ void CTovaro::Execute(saori::CSAORIRequest& request, saori::CSAORIResponse& resp
   }
   response.result = DecimalText(length);
   response.values.push_back(DecimalText(maximum));
-  if (reportWanted) AppendReportValues(report, response.values);
+  if (report) AppendReportValues(*report, response.values);
 }
 
 }  // namespace speech
