@@ -73,12 +73,12 @@ check_text CHANGELOG.txt CHANGELOG.md
 # time stamp, the version resource.
 check_pe() {
   dll=$work/$1
-  headers=$("$3-objdump" -h "$dll")
+  headers=$("$2-objdump" -h "$dll")
   echo "$headers" | grep -q ' \.debug_' && fail "$1 is not stripped"
   echo "$headers" | grep -q ' \.gnu_debuglink ' || fail "$1 does not name its debug file"
-  "$3-objdump" -p "$dll" | grep -q '^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970' ||
+  "$2-objdump" -p "$dll" | grep -q '^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970' ||
     fail "$1 has a link time stamp"
-  resource=$("$3-windres" -i "$dll" -O rc) || { fail "$1: no resources"; return; }
+  resource=$("$2-windres" -i "$dll" -O rc) || { fail "$1: no resources"; return; }
   numbers=$(echo "$version" | sed 's/\./, /g')
   for line in "FILEVERSION $numbers, 0" "PRODUCTVERSION $numbers, 0" \
               "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
