@@ -11,7 +11,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   try {
     switch (reason) {
       case DLL_PROCESS_ATTACH:
-        platform::RegisterOwnUnwindTables(instance);
+        platform::RegisterOwnUnwindTables(instance,
+                                          reinterpret_cast<const void*>(&DllMain));
         platform::OnModuleAttach(instance);
         break;
       case DLL_PROCESS_DETACH:

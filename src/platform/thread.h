@@ -1,7 +1,7 @@
 // A thread of our own, started and let go by its owner.
 //
-// Windows: _beginthreadex (default stack, runs at once), WaitForSingleObject with a
-// limit and CloseHandle. POSIX: pthreads.
+// Windows: CreateThread (a 256 KiB stack reservation, runs at once),
+// WaitForSingleObject with a limit and CloseHandle. POSIX: pthreads.
 //
 // A thread is never ended by force: killing one can leave the process heap's lock
 // or the run-time's lock held for good. A thread that does not end within the
@@ -15,12 +15,9 @@
 // release, and every module's thread-detach notification) needs the system's
 // loader lock, so an owner inside that lock (an export called from another
 // module's DllMain) waits 0 ms for it and lets it go. A thread let go while it
-// still runs pins the module until the process ends: otherwise the thread's
-// release could be the module's last, and the module's teardown (its own
-// process-detach and the C run-time's exit handling, which takes the run-time's
-// exit lock) would run on that thread, inside the loader lock, at whatever moment
-// it ends: also while the host's thread holds that exit lock and waits for the
-// loader lock.
+// still runs keeps its reference; when its release is the module's last, the
+// module is unloaded on that thread as it ends, which the module's teardown
+// allows: it takes no lock of the host's (module/exit_table_windows.cc).
 //
 // Owner's thread only (the host's thread).
 #ifndef TOVARO_PLATFORM_THREAD_H_
@@ -50,7 +47,7 @@ class Thread {
   // thread. Windows, REQUIRES: `timeoutMs` is 0 inside the loader lock.
   bool WaitForEnd(unsigned timeoutMs);
   // Releases the thread: one that has ended is reaped, one still running is let go
-  // and ends on its own (on Windows, with its module pinned).
+  // and ends on its own (on Windows, keeping its module until then).
   void Close();
 
  private:

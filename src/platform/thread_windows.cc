@@ -7,18 +7,24 @@
 // it is gone. The module's process-detach notification therefore never comes
 // while a worker lives, and never has to wait for one.
 //
-// A thread let go while it still runs pins the module (see thread.h): from then on
-// its release changes nothing, and the module's teardown runs at process exit, on
-// the thread that ends the process.
+// A thread let go while it still runs keeps that reference: when its release is the
+// module's last, the module is unloaded there, on the thread, inside the loader
+// lock. That is safe because the module's teardown takes no lock of the host's
+// (module/exit_table_windows.cc), and it lets a character's update replace the
+// file once the thread has ended.
+//
+// CreateThread, not the C run-time's _beginthreadex: the UCRT's takes a module
+// reference of its own that only its own thread end gives back, so the last
+// release would never be ours. The stack is a reservation of what the worker
+// needs, not the host program's default, which a 32-bit host may set large.
 //
 // The trampoline owns everything it uses after the start, so the owner may let go
 // of a thread that is still running.
 #include "platform/thread.h"
 
 #include <windows.h>
-#include <process.h>
 
-#include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace platform {
@@ -27,13 +33,17 @@ namespace {
 // Any object of ours tells which module we are.
 const char anchor = 0;
 
+// Address space set aside for the thread's stack: name lookups and the network
+// library's own calls, with room to spare.
+constexpr SIZE_T kStackReserve = 256 * 1024;
+
 struct StartRecord {
   Thread::Proc proc;
   void* argument;
   HMODULE module;  // the reference the thread gives back as it leaves
 };
 
-unsigned __stdcall Trampoline(void* raw) {
+DWORD WINAPI Trampoline(void* raw) {
   HMODULE module = nullptr;
   DWORD code = 0;
   {
@@ -49,13 +59,13 @@ unsigned __stdcall Trampoline(void* raw) {
   FreeLibraryAndExitThread(module, code);
 }
 
-// A counted reference to the module that holds `address`, or null; with `pin`,
-// the module stays for the rest of the process instead.
-HMODULE ReferenceModuleOf(const void* address, bool pin) {
-  DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
-  if (pin) flags |= GET_MODULE_HANDLE_EX_FLAG_PIN;
+// A counted reference to the module that holds `address`, or null.
+HMODULE ReferenceModuleOf(const void* address) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(flags, static_cast<LPCWSTR>(address), &module)) return nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          static_cast<LPCWSTR>(address), &module)) {
+    return nullptr;
+  }
   return module;
 }
 
@@ -74,18 +84,18 @@ bool Thread::Start(Proc proc, void* argument) {
   auto start = std::make_unique<StartRecord>();
   start->proc = proc;
   start->argument = argument;
-  start->module = ReferenceModuleOf(&anchor, false);
+  start->module = ReferenceModuleOf(&anchor);
   if (start->module == nullptr) return false;
   auto impl = std::make_unique<Impl>();
-  // No security attributes, default stack, runs at once, no thread id wanted.
-  std::uintptr_t handle =
-      _beginthreadex(nullptr, 0, &Trampoline, start.get(), 0, nullptr);
-  if (handle == 0) {
+  // No security attributes, runs at once, no thread id wanted.
+  HANDLE handle = CreateThread(nullptr, kStackReserve, &Trampoline, start.get(),
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (handle == nullptr) {
     FreeLibrary(start->module);
     return false;
   }
   static_cast<void>(start.release());  // the thread's now
-  impl->thread = reinterpret_cast<HANDLE>(handle);
+  impl->thread = handle;
   impl_ = std::move(impl);
   return true;
 }
@@ -99,10 +109,7 @@ bool Thread::WaitForEnd(unsigned timeoutMs) {
 
 void Thread::Close() {
   if (!impl_) return;
-  // Pinning takes the loader lock, which an owner inside it already holds.
-  if (WaitForSingleObject(impl_->thread, 0) != WAIT_OBJECT_0) {
-    static_cast<void>(ReferenceModuleOf(&anchor, true));
-  }
+  // A thread still running keeps its module reference and gives it back as it ends.
   CloseHandle(impl_->thread);
   impl_.reset();
 }

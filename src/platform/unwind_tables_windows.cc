@@ -35,18 +35,20 @@ void* StartOfSectionHolding(HMODULE module, const void* address) {
 
 }  // namespace
 
-void RegisterOwnUnwindTables(HMODULE module) {
+void RegisterOwnUnwindTables(HMODULE module, const void* ownCode) {
   // The same test the start-up code has just made, under the same loader lock.
   HMODULE shared = GetModuleHandleW(L"libgcc_s_dw2-1.dll");
   if (shared == nullptr || registered != nullptr) return;
-  // That DLL's unwinder now knows our tables: asked for the entry that covers our
-  // caller (which has a try block, so it has one), it points into them.
+  // That DLL's unwinder now knows our tables: asked for the entry that covers a
+  // function of ours, it points into them. An address given, not our caller's
+  // return address, so that the answer does not depend on what the compiler
+  // inlines.
   using FindEntry = const void* (*)(void* pc, void* bases);
   const auto find = reinterpret_cast<FindEntry>(
       reinterpret_cast<void*>(GetProcAddress(shared, "_Unwind_Find_FDE")));
   if (find == nullptr) return;
   void* bases[3];  // text, data and function base, not needed here
-  const void* entry = find(__builtin_return_address(0), bases);
+  const void* entry = find(const_cast<void*>(ownCode), bases);
   if (entry == nullptr) return;
   void* tables = StartOfSectionHolding(module, entry);
   if (tables == nullptr) return;
@@ -66,7 +68,7 @@ void DeregisterOwnUnwindTables() {
 
 namespace platform {
 
-void RegisterOwnUnwindTables(HMODULE) {}
+void RegisterOwnUnwindTables(HMODULE, const void*) {}
 void DeregisterOwnUnwindTables() {}
 
 }  // namespace platform

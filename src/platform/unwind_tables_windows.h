@@ -19,9 +19,10 @@
 namespace platform {
 
 // Registers the tables of `module` (ours) with our unwinder when the run-time's
-// start-up code gave them to libgcc_s_dw2-1.dll. REQUIRES: called from DllMain's
-// process attach (after that code has run), from a function with a try block.
-void RegisterOwnUnwindTables(HMODULE module);
+// start-up code gave them to libgcc_s_dw2-1.dll. `ownCode` is the address of a
+// function of ours that has an entry in them (one with a try block, such as
+// DllMain). REQUIRES: called from DllMain's process attach, after that code has run.
+void RegisterOwnUnwindTables(HMODULE module, const void* ownCode);
 // Takes back what RegisterOwnUnwindTables registered, if anything.
 void DeregisterOwnUnwindTables();
 

@@ -28,18 +28,27 @@ void Record(DeliveryReport& report, DropCause outcome, TalkEntry& entry) {
   report.lastPort = entry.port;
 }
 
-// The worker thread's start routine; `argument` is the worker's own reference to
-// the shared record, which it takes over. The worker also owes the network
-// library's stop: it gives it as it leaves, outside any loader lock, whether
-// unload waited for it or let it go.
+// What the worker thread starts with; it takes the record over.
+struct WorkerStart {
+  SharedRef shared;  // the worker's own reference to the shared record
+  // load ran inside the system's loader lock, where the network library must not
+  // be started: the worker starts it itself, once that lock is free.
+  bool startsNetwork;
+};
+
+// The worker thread's start routine. The worker owes the network library's stop
+// (for the start that load made, or its own): it gives it as it leaves, outside
+// any loader lock, whether unload waited for it or let it go. Should its own start
+// fail, it runs all the same and every delivery fails, which GetStatus reports.
 unsigned WorkerThreadProc(void* argument) {
-  std::unique_ptr<SharedRef> shared(static_cast<SharedRef*>(argument));
+  std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
+  const bool networkStarted = !start->startsNetwork || platform::StartNetwork();
   try {
-    CTovaro::RunWorker(**shared);
+    CTovaro::RunWorker(*start->shared);
   } catch (...) {
     // Nothing may end the host process; the stop below is owed all the same.
   }
-  platform::StopNetwork();
+  if (networkStarted) platform::StopNetwork();
   return 0;
 }
 
@@ -47,8 +56,13 @@ unsigned WorkerThreadProc(void* argument) {
 
 bool CTovaro::OnLoad() {
   Shared& s = *shared;
-  if (!platform::StartNetwork()) return true;
-  networkOwed = true;
+  // Called from another module's DllMain, the network library may not be started
+  // here (it may load modules of its own): the worker does it.
+  const bool inLoaderLock = platform::HoldsLoaderLock();
+  if (!inLoaderLock) {
+    if (!platform::StartNetwork()) return true;
+    networkOwed = true;
+  }
 
   // Without an event the worker would have nothing to sleep on, and AddQueue
   // would take texts that are never sent: no worker then, so it is refused.
@@ -66,9 +80,9 @@ bool CTovaro::OnLoad() {
   if (!haveEvent) return true;
   s.running = true;
   // A thread that fails to start leaves no worker: AddQueue is refused.
-  auto workerShare = std::make_unique<SharedRef>(shared);
-  if (workerThread.Start(&WorkerThreadProc, workerShare.get())) {
-    static_cast<void>(workerShare.release());  // the worker's now
+  auto workerStart = std::make_unique<WorkerStart>(WorkerStart{shared, inLoaderLock});
+  if (workerThread.Start(&WorkerThreadProc, workerStart.get())) {
+    static_cast<void>(workerStart.release());  // the worker's now
     networkOwed = false;
   } else {
     s.running = false;

@@ -78,7 +78,8 @@ class CTovaro : public saori::CSAORI {
 
   // Starts the network library and the worker; always true. No worker starts when
   // the network library, the wake event or the thread can't be had, and AddQueue
-  // is refused then. A worker stops the network library itself as it ends.
+  // is refused then. Inside the system's loader lock the worker starts the network
+  // library itself. A worker stops the network library itself as it ends.
   bool OnLoad() override;
   // Stops the worker and waits at most kWorkerStopTimeoutMs for its thread to end:
   // a delivery under way has kDeliveryGraceMs to finish and is then cut short.

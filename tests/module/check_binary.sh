@@ -1,8 +1,9 @@
 #!/bin/sh
 # Checks the built module as a host sees it:
 #   windows:   a 32-bit PE DLL exporting exactly load, loadu, request and unload,
-#              importing only system DLLs (the C++ run-time is linked in), and no
-#              function newer than the oldest Windows it is said to load on.
+#              importing only system DLLs (the C++ run-time is linked in), not the
+#              UCRT, not msvcrt.dll's _lock or _unlock, and no function newer than
+#              the oldest Windows it is said to load on.
 #   windows64: the same as a 64-bit PE32+ DLL for x86-64.
 #   posix:     a shared object whose dynamic symbol table defines exactly the four
 #              functions.
@@ -61,12 +62,21 @@ windows|windows64)
   imports=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
   for dll in $imports; do
     case $dll in
+    # The UCRT's thread start keeps the module loaded until its own thread ends.
+    api-ms-win-crt-*) fail "imports $dll: the UCRT" ;;
     kernel32.dll|ws2_32.dll|msvcrt.dll|user32.dll|advapi32.dll|ntdll.dll|api-ms-win-*) ;;
     *) fail "imports $dll" ;;
     esac
   done
   # The imported functions' names, from the lines "address hint name".
   functions=$(echo "$dump" | awk '/^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print $3 }' | sort -u)
+  # The run-time's numbered locks: lock 8 is the one exit() holds until the process
+  # ends, so a DLL whose start or end takes them can deadlock its host.
+  for name in _lock _unlock; do
+    if echo "$functions" | grep -qx "$name"; then
+      fail "imports msvcrt's $name, which exit() holds: the DLL's start or end would wait for the host"
+    fi
+  done
   floor=$(echo "$floors" | awk -v imported="$(echo $functions)" '
     BEGIN { n = split(imported, names, " "); for (i = 1; i <= n; i++) have[names[i]] = 1
             version = 5.0; name = "2000"; by = "nothing listed" }

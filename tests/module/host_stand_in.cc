@@ -17,6 +17,19 @@
 //       and the next load of a module, as a host does that frees its plug-ins from
 //       an atexit handler (on Windows' own msvcrt.dll, lock 8 is the one exit()
 //       holds meanwhile). OUT: the milliseconds that next load took.
+//   host_stand_in exit-race MODULE free|load OUT     (Windows)
+//       One thread holds lock 8 and ends the process while another frees the
+//       module (loaded, with its worker, and unloaded before) or loads it, as a
+//       host does whose one thread is in exit() while another switches characters.
+//       OUT: 1, written before the process is ended; the case is through when the
+//       process ends at all.
+//   host_stand_in replace ENGINE MODULE NEW PORT OUT   (Windows)
+//       Loads the engine (which loads MODULE by name, beside this program), queues
+//       a text for 127.0.0.1:PORT, waits until the worker has it and frees the
+//       engine, which unloads and frees the module in its DllMain. Then waits at
+//       most a second for MODULE to be unmapped, overwrites it with NEW and loads
+//       that path again, which must give NEW. OUT: the milliseconds until MODULE
+//       was unmapped.
 //   host_stand_in cycles MODULE PORT COUNT OUT
 //       COUNT times: loads the module, queues a text for 127.0.0.1:PORT, unloads
 //       and frees it. OUT: in how many cycles it was still mapped after the free.
@@ -38,6 +51,10 @@
 #include "support/module_loader.h"
 
 #if defined(_WIN32)
+#include <windows.h>
+
+#include <filesystem>
+
 // The C run-time's numbered locks, exported by msvcrt.dll.
 extern "C" void __cdecl _lock(int locknum);
 extern "C" void __cdecl _unlock(int locknum);
@@ -110,11 +127,14 @@ bool Free(const std::string& engineFile, const std::string& port, long delayUs,
 }
 
 #if defined(_WIN32)
+// msvcrt.dll's exit lock, which exit() holds from the atexit handlers through
+// ExitProcess (Wine's own exit() does not, hence this by hand).
+constexpr int kExitLock = 8;
+
 bool FreeUnderExitLock(const std::string& engineFile, const std::string& port,
                        double* figure) {
   std::unique_ptr<test_support::LoadedModule> engine = LoadWithText(engineFile, port);
   if (engine == nullptr) return false;
-  constexpr int kExitLock = 8;
   _lock(kExitLock);
   engine->Close();
   // Time for a worker that was let go to end, and for whatever its end runs.
@@ -126,6 +146,91 @@ bool FreeUnderExitLock(const std::string& engineFile, const std::string& port,
   *figure = MillisecondsSince(start);
   _unlock(kExitLock);
   return opened;
+}
+
+// Never returns: the process ends on this thread while another frees or loads the
+// module.
+[[noreturn]] void ExitRace(const std::string& moduleFile, bool load,
+                           const std::string& out) {
+  std::unique_ptr<test_support::LoadedModule> module;
+  if (!load) {
+    module = std::make_unique<test_support::LoadedModule>(moduleFile);
+    if (!module->IsOpen() || module->Load("C:/ghost/") != 1 || module->Unload() != 1) {
+      std::exit(1);
+    }
+  }
+  HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  platform::LoadedModule loaded;
+  std::thread other([&] {
+    WaitForSingleObject(go, INFINITE);
+    if (load) {
+      std::string error;
+      static_cast<void>(loaded.Open(moduleFile, &error));
+    } else {
+      module->Close();
+    }
+  });
+  _lock(kExitLock);
+  SetEvent(go);
+  // Time for the other thread to be inside the loader.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::ofstream(out) << 1 << '\n';
+  std::fflush(nullptr);
+  // The system ends the other thread wherever it stands; nothing is joined.
+  other.detach();
+  ExitProcess(0);
+}
+
+// The name the module at `module` gives itself in its export table.
+std::string ExportedName(HMODULE module) {
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (directory.Size == 0) return std::string();
+  const auto* exports =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  return reinterpret_cast<const char*>(base + exports->Name);
+}
+
+bool Replace(const std::string& engineFile, const std::string& moduleFile,
+             const std::string& newFile, const std::string& port, double* figure) {
+  std::unique_ptr<test_support::LoadedModule> engine = LoadWithText(engineFile, port);
+  if (engine == nullptr) return false;
+  const Clock::time_point taken = Clock::now() + kQueueWait;
+  while (!QueueIsEmpty(*engine)) {
+    if (Clock::now() > taken) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  engine->Close();
+  const Clock::time_point start = Clock::now();
+  while (platform::IsModuleMapped(moduleFile)) {
+    if (MillisecondsSince(start) > 1000) {
+      std::fprintf(stderr, "host_stand_in: %s still mapped\n", moduleFile.c_str());
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  *figure = MillisecondsSince(start);
+  const std::wstring target = std::filesystem::path(moduleFile).wstring();
+  if (!CopyFileW(std::filesystem::path(newFile).wstring().c_str(), target.c_str(), FALSE)) {
+    std::fprintf(stderr, "host_stand_in: can't overwrite %s: error %lu\n",
+                 moduleFile.c_str(), GetLastError());
+    return false;
+  }
+  HMODULE again = LoadLibraryW(target.c_str());
+  if (again == nullptr) return false;
+  // NEW is a copy of the engine, which names itself as the engine does.
+  const std::string expected = std::filesystem::path(engineFile).filename().string();
+  const std::string got = ExportedName(again);
+  FreeLibrary(again);
+  if (got != expected) {
+    std::fprintf(stderr, "host_stand_in: the load gave %s, not %s\n", got.c_str(),
+                 expected.c_str());
+    return false;
+  }
+  return true;
 }
 #endif
 
@@ -167,6 +272,8 @@ int Usage() {
                "usage: host_stand_in exit ENGINE PORT OUT\n"
                "       host_stand_in free ENGINE PORT DELAY_US OUT\n"
                "       host_stand_in exit-lock ENGINE PORT OUT\n"
+               "       host_stand_in exit-race MODULE free|load OUT\n"
+               "       host_stand_in replace ENGINE MODULE NEW PORT OUT\n"
                "       host_stand_in cycles MODULE PORT COUNT OUT\n"
                "       host_stand_in huge MODULE [PRELOAD...] OUT\n");
   return 2;
@@ -191,6 +298,12 @@ int main(int argc, char** argv) {
   } else if (mode == "exit-lock" && args.size() == 4) {
     out = args[3];
     planned = FreeUnderExitLock(args[1], args[2], &figure);
+  } else if (mode == "exit-race" && args.size() == 4 &&
+             (args[2] == "free" || args[2] == "load")) {
+    ExitRace(args[1], args[2] == "load", args[3]);
+  } else if (mode == "replace" && args.size() == 6) {
+    out = args[5];
+    planned = Replace(args[1], args[2], args[3], args[4], &figure);
 #endif
   } else if (mode == "cycles" && args.size() == 5) {
     out = args[4];

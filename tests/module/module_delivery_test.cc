@@ -324,10 +324,12 @@ void FreeEngine(Worker worker, TalkListener& server, const std::string& stalledP
 // through qemu-user takes seconds to start a program).
 constexpr unsigned kHostLimitMs = 60000;
 
-// Runs the stand-in host (host_stand_in.cc) with `arguments` in a process of its
-// own, the file for its figure added last, and reads the figure back. False, with
-// the failure recorded, when the host hung, failed or wrote no figure.
-bool RunHost(std::vector<std::string> arguments, double* figure) {
+// Runs the stand-in host (host_stand_in.cc, or the copy `program`) with
+// `arguments` in a process of its own, the file for its figure added last, and
+// reads the figure back. False, with the failure recorded, when the host hung,
+// failed or wrote no figure.
+bool RunHost(std::vector<std::string> arguments, double* figure,
+             const std::string& program = std::string()) {
   namespace fs = std::filesystem;
   const fs::path here = fs::path(platform::ThisProgramPath()).parent_path();
   const fs::path figureFile =
@@ -336,8 +338,8 @@ bool RunHost(std::vector<std::string> arguments, double* figure) {
   arguments.push_back(figureFile.string());
   int status = -1;
   const Clock::time_point start = Clock::now();
-  const bool ended = platform::RunToEnd((here / HOST_STAND_IN_FILE).string(), arguments,
-                                        &status, kHostLimitMs);
+  const std::string host = program.empty() ? (here / HOST_STAND_IN_FILE).string() : program;
+  const bool ended = platform::RunToEnd(host, arguments, &status, kHostLimitMs);
   const double ranSeconds = SecondsSince(start);
   std::ifstream read(figureFile);
   const bool wrote = static_cast<bool>(read >> *figure);
@@ -413,6 +415,11 @@ TEST(ModuleFreeWithoutUnloadTest, EngineThatUnloadsInItsTeardownReturnsAtOnce) {
 // - on Windows, that free with the C run-time's lock 8 held across it and the
 //   next load of a module, as a host that frees its plug-ins from an atexit
 //   handler holds the exit lock (the lock's number on Windows' own msvcrt.dll);
+// - on Windows, one thread ending the process under that lock while another frees
+//   or loads the module: the process must end;
+// - on Windows, an engine that frees the module in its DllMain while a delivery is
+//   stalled: the module must be unmapped within a second, its file replaceable,
+//   and a load of that path must give the new file;
 // - unload and then free, again and again, with the worker inside a delivery:
 //   the module must be gone from memory after every free;
 // - on 32-bit Windows, a plug-in's libgcc_s_dw2-1.dll loaded before the module,
@@ -426,9 +433,11 @@ TEST(ModuleTeardownTest, HostGoesOnWhateverTheWorkerIsDoing) {
   struct Case {
     std::string name;
     std::vector<std::string> arguments;
-    double limit;  // on the figure; negative: none
+    double limit;          // on the figure; negative: none
+    std::string program = std::string();  // a copy of the host to run; empty: the built one
   };
   std::vector<Case> cases;
+  std::filesystem::path copies;  // removed at the end
   for (const char* delayUs : {"0", "25", "50", "100", "200", "300", "500", "750", "1000",
                               "1500", "2000", "3000", "5000", "7500", "10000"}) {
     cases.push_back({std::string("engine freed ") + delayUs + " us after the first text",
@@ -436,6 +445,32 @@ TEST(ModuleTeardownTest, HostGoesOnWhateverTheWorkerIsDoing) {
   }
 #if defined(_WIN32)
   cases.push_back({"engine freed under the exit lock", {"exit-lock", kEngineFile, port}, -1});
+  for (const char* action : {"free", "load"}) {
+    cases.push_back({std::string("process ended under the exit lock while another thread "
+                                 "does the module's ") + action,
+                     {"exit-race", kModuleFile, action}, -1});
+  }
+  {
+    // In a folder of its own, where the module may be overwritten; the engine finds
+    // the module beside the host there.
+    namespace fs = std::filesystem;
+    const fs::path here = fs::path(platform::ThisProgramPath()).parent_path();
+    const fs::path folder =
+        fs::temp_directory_path() / ("tovaro-replace-" + std::to_string(UnusedPort()));
+    copies = folder;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const char* file : {HOST_STAND_IN_FILE, ENGINE_FILE, TOVARO_MODULE_FILE}) {
+      fs::copy_file(here / file, folder / file);
+    }
+    fs::copy_file(here / ENGINE_FILE, folder / "new.dll");
+    cases.push_back({"engine frees the module in its DllMain, delivery stalled: ms until "
+                     "unmapped, then replaced",
+                     {"replace", (folder / ENGINE_FILE).string(),
+                      (folder / TOVARO_MODULE_FILE).string(), (folder / "new.dll").string(),
+                      stalledPort},
+                     1000, (folder / HOST_STAND_IN_FILE).string()});
+  }
 #endif
   cases.push_back({"unload then free, 30 times, delivery stalled",
                    {"cycles", kModuleFile, stalledPort, "30"}, 0});
@@ -456,7 +491,7 @@ TEST(ModuleTeardownTest, HostGoesOnWhateverTheWorkerIsDoing) {
 #endif
   for (const Case& c : cases) {
     double figure = -1;
-    if (!RunHost(c.arguments, &figure)) {
+    if (!RunHost(c.arguments, &figure, c.program)) {
       ADD_FAILURE() << c.name;
       continue;
     }
@@ -464,6 +499,10 @@ TEST(ModuleTeardownTest, HostGoesOnWhateverTheWorkerIsDoing) {
       EXPECT_LE(figure, c.limit) << c.name;
     }
     std::printf("%s: %.2f\n", c.name.c_str(), figure);
+  }
+  if (!copies.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(copies, ignored);
   }
 }
 
