@@ -10,6 +10,8 @@
 #   readme.txt        README.ja.md      (Japanese)
 #   readme-en.txt     README.md
 #   LICENSE.txt       LICENSE
+#   THIRD-PARTY-NOTICES.txt  THIRD-PARTY-NOTICES (what of other projects is linked in)
+#   BUILDINFO.txt     what built the package (written by scripts/package)
 #   CHANGELOG.txt     CHANGELOG.md
 #
 # The texts are UTF-8 with a byte order mark and CR LF line ends, so that Windows
@@ -23,7 +25,7 @@ set(TOVARO_PACKAGE_OUTPUT ${PROJECT_SOURCE_DIR}/dist CACHE PATH
 string(ASCII 239 187 191 utf8_byte_order_mark)
 set(texts_dir ${CMAKE_BINARY_DIR}/package-texts)
 foreach(pair "README.ja.md=readme.txt" "README.md=readme-en.txt" "LICENSE=LICENSE.txt"
-             "CHANGELOG.md=CHANGELOG.txt")
+             "THIRD-PARTY-NOTICES=THIRD-PARTY-NOTICES.txt" "CHANGELOG.md=CHANGELOG.txt")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 source)
   list(GET pair 1 target)
@@ -36,6 +38,9 @@ foreach(pair "README.ja.md=readme.txt" "README.md=readme-en.txt" "LICENSE=LICENS
   set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                ${PROJECT_SOURCE_DIR}/${source})
 endforeach()
+
+# Written by scripts/package just before cpack, from the machine's package versions.
+install(FILES ${CMAKE_BINARY_DIR}/BUILDINFO.txt DESTINATION . COMPONENT texts OPTIONAL)
 
 set(CPACK_PACKAGE_NAME tovaro)
 set(CPACK_PACKAGE_VENDOR "tovaro contributors")

@@ -2,8 +2,10 @@
 # Checks the packages that scripts/package made, as their users get them:
 #   - SHA256SUMS holds the sums of the zip and the tarball, and they are right;
 #   - the zip holds exactly tovaro.dll, x64/tovaro.dll, tools/saori-call.exe,
-#     tools/talk-listener.exe, readme.txt, readme-en.txt, LICENSE.txt and
-#     CHANGELOG.txt;
+#     tools/talk-listener.exe, readme.txt, readme-en.txt, LICENSE.txt,
+#     THIRD-PARTY-NOTICES.txt, CHANGELOG.txt and BUILDINFO.txt, which names
+#     VERSION, the commit and the compilers;
+#   - the change log has no [Unreleased] section, and one for VERSION;
 #   - each text is its source file as UTF-8 with a byte order mark and CR LF line
 #     ends, which Windows Notepad opens with the Japanese intact;
 #   - each DLL is stripped, has a link time stamp of 0 and names its debug file,
@@ -17,8 +19,8 @@
 #     run: each prints its version, and the zip's saori-call.exe, tovaro.dll and
 #     talk-listener.exe deliver a text as the readme's steps on Windows do;
 #   - the Linux tarball holds one folder of its name with exactly tovaro.so,
-#     saori-call, talk-listener, README.md, README.ja.md, LICENSE and CHANGELOG.md;
-#     the texts are their sources; the three are x86-64 ELF files, stripped, each
+#     saori-call, talk-listener, README.md, README.ja.md, LICENSE,
+#     THIRD-PARTY-NOTICES, CHANGELOG.md and BUILDINFO; the texts are their sources; the three are x86-64 ELF files, stripped, each
 #     naming its debug file; tovaro.so defines exactly the four functions in its
 #     dynamic symbol table, with C linkage (check_binary.sh), and none of the three
 #     needs a newer C or C++ library than README names.
@@ -48,7 +50,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$dist/$name") || { echo "FAIL: $name can't be read"; exit 1; }
 contents=$(cd "$work" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
-expected="CHANGELOG.txt LICENSE.txt readme-en.txt readme.txt tools/saori-call.exe tools/talk-listener.exe tovaro.dll x64/tovaro.dll "
+expected="BUILDINFO.txt CHANGELOG.txt LICENSE.txt THIRD-PARTY-NOTICES.txt readme-en.txt readme.txt tools/saori-call.exe tools/talk-listener.exe tovaro.dll x64/tovaro.dll "
 [ "$contents" = "$expected" ] || fail "the zip holds: $contents"
 
 # check_text FILE SOURCE
@@ -67,7 +69,25 @@ check_text() {
 check_text readme.txt README.ja.md
 check_text readme-en.txt README.md
 check_text LICENSE.txt LICENSE
+check_text THIRD-PARTY-NOTICES.txt THIRD-PARTY-NOTICES
 check_text CHANGELOG.txt CHANGELOG.md
+# A package is a release: its change log says which, and lists nothing unreleased.
+grep -q '^## \[Unreleased\]' "$source_dir/CHANGELOG.md" &&
+  fail "CHANGELOG.md has an [Unreleased] section; a package must be a release"
+grep -Eq "^## \[$version\] - [0-9]{4}-[0-9]{2}-[0-9]{2}\$" "$source_dir/CHANGELOG.md" ||
+  fail "CHANGELOG.md has no dated section for $version"
+# check_buildinfo FILE
+check_buildinfo() {
+  [ -f "$1" ] || return
+  info=$(tr -d '\r' <"$1")
+  echo "$info" | head -1 | grep -Eq "^tovaro $version, commit [0-9a-f]{40}\$" ||
+    fail "$1 does not name the version and the commit"
+  for package in g++-12 g++-mingw-w64-i686-posix binutils mingw-w64-i686-dev libc6; do
+    echo "$info" | awk -v p="$package" '$1 == p { found = 1 } END { exit !found }' ||
+      fail "$1 does not name $package"
+  done
+}
+check_buildinfo "$work/BUILDINFO.txt"
 
 # check_pe FILE TRIPLE ORIGINAL_NAME: stripped, names its debug file, no link
 # time stamp, the version resource.
@@ -157,11 +177,12 @@ mkdir "$linux"
 (cd "$linux" && tar xzf "$dist/$tarball") || { echo "FAIL: $tarball can't be read"; exit 1; }
 contents=$(cd "$linux" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected=""
-for file in CHANGELOG.md LICENSE README.ja.md README.md saori-call talk-listener tovaro.so; do
+for file in BUILDINFO CHANGELOG.md LICENSE README.ja.md README.md THIRD-PARTY-NOTICES saori-call talk-listener tovaro.so; do
   expected="$expected$folder/$file "
 done
 [ "$contents" = "$expected" ] || fail "the tarball holds: $contents"
-for text in CHANGELOG.md LICENSE README.ja.md README.md; do
+check_buildinfo "$linux/$folder/BUILDINFO"
+for text in CHANGELOG.md LICENSE README.ja.md README.md THIRD-PARTY-NOTICES; do
   [ -f "$linux/$folder/$text" ] && { cmp -s "$linux/$folder/$text" "$source_dir/$text" ||
     fail "$folder/$text is not $text"; }
 done
