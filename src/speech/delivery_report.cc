@@ -23,7 +23,7 @@ Words WordsFor(DropCause cause, bool emptyHost) {
       return {"none", "", ""};
     case DropCause::kRefused:
       return {"refused",
-              u8"「{h}」のポート {p} に接続を断られました。音声サーバーが起動していないか、"
+              u8"「{h}」のポート {p} に接続を断られました。読み上げサーバーが起動していないか、"
               u8"別のポートで待ち受けています。",
               "\"{h}\" refused the connection on port {p}: the speech server is not "
               "running, or it listens on another port."};
@@ -40,7 +40,7 @@ Words WordsFor(DropCause cause, bool emptyHost) {
     case DropCause::kUnknownHost:
       if (emptyHost) {
         return {"unknown-host",
-                u8"ホストが空です。このマシンに送るときは、ホストを 127.0.0.1 と書いてください。",
+                u8"送り先のホストが空です。このマシンに送るときは、127.0.0.1 と書いてください。",
                 "The host is empty: write 127.0.0.1 for this machine."};
       }
       return {"unknown-host",
