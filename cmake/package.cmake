@@ -7,8 +7,8 @@
 #   x64/tovaro.dll    the 64-bit DLL, for 64-bit hosts
 #   tools/saori-call.exe, tools/talk-listener.exe
 #                     the two tools, 32-bit, to see on Windows what arrives
-#   readme.txt        README.ja.md      (Japanese)
-#   readme-en.txt     README.md
+#   readme.txt        docs/readme.ja.md (for script authors, in Japanese)
+#   readme-en.txt     docs/readme.en.md (the same in English)
 #   LICENSE.txt       LICENSE
 #   THIRD-PARTY-NOTICES.txt  THIRD-PARTY-NOTICES (what of other projects is linked in)
 #   BUILDINFO.txt     what built the package (written by scripts/package)
@@ -24,7 +24,7 @@ set(TOVARO_PACKAGE_OUTPUT ${PROJECT_SOURCE_DIR}/dist CACHE PATH
 
 string(ASCII 239 187 191 utf8_byte_order_mark)
 set(texts_dir ${CMAKE_BINARY_DIR}/package-texts)
-foreach(pair "README.ja.md=readme.txt" "README.md=readme-en.txt" "LICENSE=LICENSE.txt"
+foreach(pair "docs/readme.ja.md=readme.txt" "docs/readme.en.md=readme-en.txt" "LICENSE=LICENSE.txt"
              "THIRD-PARTY-NOTICES=THIRD-PARTY-NOTICES.txt" "CHANGELOG.md=CHANGELOG.txt")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 source)

@@ -18,7 +18,7 @@ request
 unload"
 status=0
 
-# The oldest Windows the DLLs load on, as README says: Windows Vista. A DLL loads
+# The oldest Windows the DLLs load on, as the readme says: Windows Vista. A DLL loads
 # only where every function it imports exists, so the newest import sets it.
 # Each function's version is the "Minimum supported client" of its page in
 # Microsoft's Win32 reference. Listed are the imports that set the floor today

@@ -8,10 +8,14 @@
 #   - the change log has no [Unreleased] section, and one for VERSION;
 #   - each text is its source file as UTF-8 with a byte order mark and CR LF line
 #     ends, which Windows Notepad opens with the Japanese intact;
+#   - the two readmes are for script authors, in plain text that reads well in
+#     Notepad: nothing for developers (no apt-get), no Markdown tables, links,
+#     bold or fences, no line of prose wider than 78 columns, Japanese never
+#     broken between two kana, and readme.txt at least 60 % Japanese;
 #   - each DLL is stripped, has a link time stamp of 0 and names its debug file,
 #     carries a version resource that equals VERSION, exports exactly the four
 #     functions, imports only system DLLs and no function newer than the oldest
-#     Windows that README names (check_binary.sh, which says which one that is).
+#     Windows that the readme names (check_binary.sh, which says which one that is).
 #   - the 32-bit tovaro.dll, the one script authors install, weighs 200 KiB or less;
 #   - the two tools are 32-bit Windows programs, stripped, naming their debug files,
 #     without a link time stamp, with the version resource, importing only system
@@ -19,11 +23,11 @@
 #     run: each prints its version, and the zip's saori-call.exe, tovaro.dll and
 #     talk-listener.exe deliver a text as the readme's steps on Windows do;
 #   - the Linux tarball holds one folder of its name with exactly tovaro.so,
-#     saori-call, talk-listener, README.md, README.ja.md, LICENSE,
+#     saori-call, talk-listener, readme.en.md, readme.ja.md, README.md, LICENSE,
 #     THIRD-PARTY-NOTICES, CHANGELOG.md and BUILDINFO; the texts are their sources; the three are x86-64 ELF files, stripped, each
 #     naming its debug file; tovaro.so defines exactly the four functions in its
 #     dynamic symbol table, with C linkage (check_binary.sh), and none of the three
-#     needs a newer C or C++ library than README names.
+#     needs a newer C or C++ library than the readme names.
 # Usage: check_package.sh SOURCE_DIR DIST_DIR VERSION
 set -u
 source_dir=$(cd "$1" && pwd)
@@ -66,11 +70,43 @@ check_text() {
   tail -c +4 "$file" | tr -d '\r' | cmp -s - "$source_dir/$2" ||
     fail "$1 is not the text of $2"
 }
-check_text readme.txt README.ja.md
-check_text readme-en.txt README.md
+check_text readme.txt docs/readme.ja.md
+check_text readme-en.txt docs/readme.en.md
 check_text LICENSE.txt LICENSE
 check_text THIRD-PARTY-NOTICES.txt THIRD-PARTY-NOTICES
 check_text CHANGELOG.txt CHANGELOG.md
+# check_readme FILE MIN_JAPANESE_PERCENT: what a script author opens in Notepad.
+# Lines indented by four blanks are examples, which may be as long as they must.
+check_readme() {
+  [ -f "$work/$1" ] || return
+  grep -q 'apt-get' "$work/$1" && fail "$1 has instructions for developers (apt-get)"
+  problems=$(tail -c +4 "$work/$1" | tr -d '\r' | perl -CSD -Mutf8 -e '
+    my ($minimum, $previous, $japanese, $total) = (shift, "", 0, 0);
+    while (my $line = <STDIN>) {
+      chomp $line;
+      print "line $.: Markdown\n" if $line =~ /^\s*\||\]\(|\*\*|^\s*```/;
+      if ($line !~ /^    /) {
+        my $width = 0;
+        $width += /[\p{East_Asian_Width=Wide}\p{East_Asian_Width=Fullwidth}\p{East_Asian_Width=Ambiguous}]/ ? 2 : 1
+          for split //, $line;
+        print "line $.: $width columns\n" if $width > 78;
+      }
+      print "line $.: broken between two kana\n"
+        if $previous =~ /[\p{sc=Hira}\p{sc=Kana}\x{30fc}]$/ && $line =~ /^\s*[\p{sc=Hira}\p{sc=Kana}\x{30fc}]/;
+      $previous = $line;
+      for (split //, $line) {
+        next if /\s/;
+        $total++;
+        $japanese++ if /[\p{sc=Han}\p{sc=Hira}\p{sc=Kana}\x{3000}-\x{303f}\x{30fc}\x{ff00}-\x{ffef}]/;
+      }
+    }
+    printf "%d %% Japanese, under %d %%\n", 100 * $japanese / $total, $minimum
+      if $total && 100 * $japanese < $minimum * $total;
+  ' "$2")
+  [ -z "$problems" ] || fail "$1: $(echo "$problems" | head -5 | tr '\n' ';')"
+}
+check_readme readme.txt 60
+check_readme readme-en.txt 0
 # A package is a release: its change log says which, and lists nothing unreleased.
 grep -q '^## \[Unreleased\]' "$source_dir/CHANGELOG.md" &&
   fail "CHANGELOG.md has an [Unreleased] section; a package must be a release"
@@ -168,7 +204,7 @@ if [ "$size" -gt 204800 ]; then
   fail "the 32-bit tovaro.dll is $((size - 204800)) bytes over 200 KiB"
 fi
 
-# The Linux package. README says what it needs: glibc 2.34 and the C++ library of
+# The Linux package. The readme says what it needs: glibc 2.34 and the C++ library of
 # GCC 11 (GLIBCXX_3.4.29), or later; the newest symbol versions the three files
 # ask for must not be newer.
 linux=$work/linux
@@ -177,14 +213,15 @@ mkdir "$linux"
 (cd "$linux" && tar xzf "$dist/$tarball") || { echo "FAIL: $tarball can't be read"; exit 1; }
 contents=$(cd "$linux" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 expected=""
-for file in BUILDINFO CHANGELOG.md LICENSE README.ja.md README.md THIRD-PARTY-NOTICES saori-call talk-listener tovaro.so; do
+for file in BUILDINFO CHANGELOG.md LICENSE README.md THIRD-PARTY-NOTICES readme.en.md readme.ja.md saori-call talk-listener tovaro.so; do
   expected="$expected$folder/$file "
 done
 [ "$contents" = "$expected" ] || fail "the tarball holds: $contents"
 check_buildinfo "$linux/$folder/BUILDINFO"
-for text in CHANGELOG.md LICENSE README.ja.md README.md THIRD-PARTY-NOTICES; do
-  [ -f "$linux/$folder/$text" ] && { cmp -s "$linux/$folder/$text" "$source_dir/$text" ||
-    fail "$folder/$text is not $text"; }
+for text in CHANGELOG.md LICENSE README.md THIRD-PARTY-NOTICES docs/readme.en.md docs/readme.ja.md; do
+  shipped=$linux/$folder/$(basename "$text")
+  [ -f "$shipped" ] && { cmp -s "$shipped" "$source_dir/$text" ||
+    fail "$folder/$(basename "$text") is not $text"; }
 done
 newest() {  # newest PREFIX FILE...: the newest symbol version PREFIX_x.y.z asked for
   prefix=$1
@@ -213,9 +250,9 @@ if [ -n "$binaries" ]; then
   glibc=$(newest GLIBC $binaries) cxx=$(newest GLIBCXX $binaries)
   echo "$folder needs glibc $glibc and GLIBCXX_$cxx"
   [ "$(printf '%s\n' "$glibc" 2.34 | sort -V | tail -1)" = 2.34 ] ||
-    fail "the Linux files need glibc $glibc, newer than README's 2.34"
+    fail "the Linux files need glibc $glibc, newer than the readme's 2.34"
   [ "$(printf '%s\n' "$cxx" 3.4.29 | sort -V | tail -1)" = 3.4.29 ] ||
-    fail "the Linux files need GLIBCXX_$cxx, newer than README's GLIBCXX_3.4.29"
+    fail "the Linux files need GLIBCXX_$cxx, newer than the readme's GLIBCXX_3.4.29"
 fi
 
 [ "$status" -eq 0 ] && echo "package check passed: $name, $tarball"
